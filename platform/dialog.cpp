@@ -354,5 +354,6 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
   record->dialogEnded = true;
   record->dialogResult = result;
   ShowWindow(dialog, SW_HIDE);
+  PostMessageA(dialog, WM_NULL, 0, 0);  // wakes a loop that waits, so it sees the end
   return TRUE;
 }
