@@ -37,8 +37,9 @@ POINT PlatHeadlessCursor() { return gPointer; }
 
 void PlatHeadlessWait(DWORD timeoutMs) {
   if (gIdle) {
+    DWORD before = gClock;
     gIdle();
-    if (PlatWorkPending()) return;
+    if (gClock != before || PlatWorkPending()) return;
   }
   if (timeoutMs != INFINITE) {
     gClock += timeoutMs;
@@ -137,6 +138,10 @@ void PlatHeadlessReset(void) {
 DWORD PlatHeadlessNow(void) { return gClock; }
 
 void PlatHeadlessAdvanceClock(DWORD milliseconds) { gClock += milliseconds; }
+
+DWORD PlatHeadlessNextTimer(void) { return PlatTimerNextDue(gClock); }
+
+bool PlatHeadlessNothingToDo(void) { return !PlatWorkPending(); }
 
 void PlatHeadlessPump(void) {
   MSG message;

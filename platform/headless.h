@@ -28,12 +28,16 @@ void PlatHeadlessReset(void);
 DWORD PlatHeadlessNow(void);
 // Moves the clock without delivering anything (for an idle hook, see below).
 void PlatHeadlessAdvanceClock(DWORD milliseconds);
+// Milliseconds until the next timer is due, or INFINITE when no timer runs.
+DWORD PlatHeadlessNextTimer(void);
+// True when no message, input, painting or due timer waits.
+bool PlatHeadlessNothingToDo(void);
 // For windows without a modal loop: delivers what is due now (messages, input, painting,
 // timers), then `milliseconds` of virtual time, each timer at its due time.
 void PlatHeadlessPump(void);
 void PlatHeadlessRun(DWORD milliseconds);
 // A modal loop with nothing to do calls the idle hook; if the hook left nothing to do
-// either, the clock jumps to the next timer. With no timer left, nothing could ever happen:
+// either and did not move the clock, the clock jumps to the next timer. With no timer left, nothing could ever happen:
 // the loop gets WM_QUIT (and a line on stderr) instead of waiting forever.
 void PlatHeadlessSetIdleHook(std::function<void()> hook);
 
