@@ -59,5 +59,5 @@ void CALLBACK AppFadeOutTick(HWND window, UINT message, UINT_PTR id, DWORD time)
 HBITMAP AppLoadPicture(UINT pictureId);
 // A picture button at client (x, y) of `parent` that sends WM_COMMAND `id`; its window.
 HWND AppCreateButton(HWND parent, int x, int y, UINT normalPicture, UINT pressedPicture, UINT hoverPicture, UINT id);
-// Opens the maker's web site in a browser.
-void AppOpenWebLink(HWND window);
+// AppOpenWebLink, the web link launcher.
+#include "app/web_link.h"

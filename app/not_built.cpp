@@ -6,7 +6,5 @@
 HBITMAP AppLoadPicture(UINT) { return nullptr; }
 // Not built yet: the picture button control.
 HWND AppCreateButton(HWND, int, int, UINT, UINT, UINT, UINT) { return nullptr; }
-// Not built yet: the web link launcher.
-void AppOpenWebLink(HWND) {}
 // Not built yet: the module player (being built on its own branch).
 DWORD ModPlaySong(UINT, HINSTANCE, DWORD) { return 0; }
