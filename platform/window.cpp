@@ -83,7 +83,6 @@ void PlatDestroyTree(DWORD number) {
   PlatWindow* window = PlatWindowGetNumber(number);
   if (!window || window->destroying) return;
   window->destroying = true;
-  HWND handle = PlatWindowHandle(*window);
   if (window->style & WS_VISIBLE) {
     window->style &= ~WS_VISIBLE;
     PlatShowStateChanged(*window);
@@ -108,7 +107,6 @@ void PlatDestroyTree(DWORD number) {
     PlatWindowNotify(*window, &PlatBackend::windowDestroyed);
   }
   PlatHandleTake(gWindows, number);
-  (void)handle;
 }
 
 LRESULT PlatDefSetCursor(PlatWindow& window, WPARAM wParam, LPARAM lParam) {
@@ -215,8 +213,6 @@ HWND PlatForeignWindow(unsigned long foreignId, const char* title) {
   record->handle = number;
   return PlatHandleFromNumber<HWND>(number);
 }
-
-LRESULT PlatCallProc(PlatWindow& window, UINT message, WPARAM wParam, LPARAM lParam);
 
 ATOM RegisterClassExA(const WNDCLASSEXA* info) {
   if (!info || info->cbSize != sizeof(WNDCLASSEXA) || !info->lpfnWndProc || !info->lpszClassName ||
