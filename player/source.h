@@ -10,8 +10,8 @@
 struct ModSource {
   const uint8_t* data;
   int32_t size;
-  // Read position. Wider than the size: reads past the end keep moving it, and a file can
-  // ask for far more bytes than 2^31 in all.
+  // Read position; wider than the size, since the read that runs past the end moves it
+  // beyond the size by up to that read's count.
   int64_t position;
 };
 
@@ -22,7 +22,7 @@ void ModSourceOpen(UINT module, HINSTANCE instance);
 // Attaches `size` bytes at `data`; the bytes must stay in place while the loader runs.
 void ModSourceOpenMemory(const void* data, uint32_t size);
 // Copies up to `count` bytes to `destination` (bytes not available leave it as it was) and
-// moves the position by `count`.
+// moves the position by `count`; at or past the end it does nothing at all.
 void ModSourceRead(void* destination, int32_t count);
 // Moves to `offset` (relative: from the position); a target below 0 or past the end is
 // ignored.
