@@ -259,9 +259,14 @@ static void ModReadSampleData(ModSample* s) {
   ModWriteLoopEnd(s);
 }
 
-static BOOL ModReadInstrument(ModInstrument* ins) {
+// Reads one instrument with its samples. A file that ends inside the first 33 bytes of an
+// instrument header has no more instruments: `ended` is set and the record stays empty.
+static BOOL ModReadInstrument(ModInstrument* ins, bool* ended) {
   uint8_t header[33] = {};
-  ModSourceRead(header, 33);
+  if (ModSourceRead(header, 33) < 33) {
+    *ended = true;
+    return TRUE;
+  }
   int64_t headerSize = ModLe32(header);
   uint32_t n = header[27];
   uint32_t sampleHeaderSize = ModLe32(header + 29);
@@ -327,7 +332,10 @@ BOOL ModLoadXm(void) {
   modSong.nextOrder = 0;
   modSong.nextRow = 0;
 
-  for (uint32_t i = 0; i < (modSong.instrumentCount & 0xFFu); i++)
-    if (!ModReadInstrument(&modSong.instruments[i])) return FALSE;
+  // A module that ends early loads with what it holds. Its missing instrument headers are
+  // not read as zeros, whose header size of 0 would seek back into bytes already read.
+  bool ended = false;
+  for (uint32_t i = 0; i < (modSong.instrumentCount & 0xFFu) && !ended; i++)
+    if (!ModReadInstrument(&modSong.instruments[i], &ended)) return FALSE;
   return TRUE;
 }

@@ -27,12 +27,13 @@ void ModSourceOpenMemory(const void* data, uint32_t size) {
   modSource.position = 0;
 }
 
-void ModSourceRead(void* destination, int32_t count) {
+int32_t ModSourceRead(void* destination, int32_t count) {
   int64_t remaining = (int64_t)modSource.size - modSource.position;
   int64_t n = count < remaining ? count : remaining;
-  if (n <= 0) return;
+  if (n <= 0) return 0;
   memcpy(destination, modSource.data + modSource.position, (size_t)n);
   modSource.position += count;
+  return (int32_t)n;
 }
 
 void ModSourceSeek(int64_t offset, BOOL relative) {

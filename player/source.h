@@ -22,8 +22,9 @@ void ModSourceOpen(UINT module, HINSTANCE instance);
 // Attaches `size` bytes at `data`; the bytes must stay in place while the loader runs.
 void ModSourceOpenMemory(const void* data, uint32_t size);
 // Copies up to `count` bytes to `destination` (bytes not available leave it as it was) and
-// moves the position by `count`; at or past the end it does nothing at all.
-void ModSourceRead(void* destination, int32_t count);
+// moves the position by `count`; at or past the end it does nothing at all. Returns the
+// number of bytes copied.
+int32_t ModSourceRead(void* destination, int32_t count);
 // Moves to `offset` (relative: from the position); a target below 0 or past the end is
 // ignored.
 void ModSourceSeek(int64_t offset, BOOL relative);
