@@ -9,9 +9,14 @@
 #include <memory>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "player/channel.h"
+#include "player/control.h"
 #include "player/mixer.h"
 #include "player/model.h"
+#include "player/render.h"
+#include "tests/player/xm_writer.h"
 
 struct SampleFree {
   void operator()(ModSample* sample) const { std::free(sample); }
@@ -63,3 +68,65 @@ inline ModVoice RestingVoice(ModSample* sample, uint64_t step, int32_t left, int
 }
 
 constexpr uint64_t kOne = 1ull << 32;  // a step or position of one sample
+
+// ---- A loaded song ----------------------------------------------------------------------
+
+constexpr uint8_t kC4 = 49;  // note C-4: note index 48, 8363 Hz at finetune 0
+
+// A looped 8-bit sample of 32 values: a ramp from -64 to 60 (stored values times 256).
+inline XmSample RampSample() {
+  XmSample sample;
+  for (int i = 0; i < 32; i++) sample.values.push_back(4 * i - 64);
+  sample.loopStart = 0;
+  sample.loopLength = 32;
+  sample.loopType = XM_LOOP_FORWARD;
+  return sample;
+}
+
+// `channels` channels, one 64-row pattern, linear periods, speed 6, tempo 125, and one
+// instrument whose one sample, RampSample, plays every note.
+inline XmModule EngineModule(uint16_t channels = 1) {
+  XmModule m;
+  m.channels = channels;
+  m.patterns[0].cells.resize(64 * channels);
+  m.instruments.push_back(XmSingleSampleInstrument(RampSample()));
+  return m;
+}
+
+inline XmCell& Cell(XmModule& m, int row, int channel = 0, int pattern = 0) {
+  XmPattern& p = m.patterns[pattern];
+  p.cells.resize((size_t)p.rows * m.channels);
+  return p.cells[(size_t)row * m.channels + channel];
+}
+
+class EngineTest : public ::testing::Test {
+ protected:
+  void TearDown() override { ModStop(); }
+  void Load(const XmModule& m) {
+    file = XmWrite(m);
+    ASSERT_TRUE(ModLoadFromMemory(file.data(), (DWORD)file.size()));
+  }
+  // One tick of the song clock through the render loop, which also mixes one block: every
+  // block begins a tick, whatever the tempo.
+  void Tick() {
+    modSong.tickSamplesLeft = 0;
+    modSong.samplesPerTick = 1u << 30;
+    ModRenderBlock();
+  }
+  void Ticks(int count) {
+    for (int i = 0; i < count; i++) Tick();
+  }
+  ModChannel& Channel(int i = 0) { return modSong.channels[i]; }
+  ModVoice& Voice(int i = 0) { return *modSong.channels[i].voice; }
+  // The rendered block's left samples, as 16-bit output.
+  std::vector<int16_t> LeftOutput() {
+    uint32_t block = (modPlayer.nextBlock + MOD_BLOCK_COUNT - 1) % MOD_BLOCK_COUNT;
+    const uint8_t* bytes = modPlayer.waveBuffer + block * MOD_BLOCK_BYTES;
+    std::vector<int16_t> left;
+    for (uint32_t i = 0; i < MOD_BLOCK_FRAMES; i++) {
+      left.push_back((int16_t)(bytes[4 * i] | bytes[4 * i + 1] << 8));
+    }
+    return left;
+  }
+  std::vector<uint8_t> file;
+};
