@@ -67,18 +67,18 @@ static DWORD ModFail(ModError error) {
 
 // A fresh private heap with the module loaded into it from the attached source; on failure
 // everything is released again.
-static BOOL ModLoadIntoNewHeap(void) {
-  modPlayer.heap = HeapCreate(0, 0, 0);
+static BOOL ModLoadIntoNewHeap(SIZE_T heapLimit) {
+  modPlayer.heap = HeapCreate(0, 0, heapLimit);
   if (!modPlayer.heap) return ModFail(MOD_ERR_HEAP);
   if (!ModLoadXm()) return ModFail(modLoadError);
   return TRUE;
 }
 
-BOOL ModLoadFromMemory(const void* data, DWORD size) {
+BOOL ModLoadFromMemory(const void* data, DWORD size, SIZE_T heapLimit) {
   ModStop();
   modPlayer.lastError = MOD_OK;
   ModSourceOpenMemory(data, size);
-  return ModLoadIntoNewHeap();
+  return ModLoadIntoNewHeap(heapLimit);
 }
 
 static DWORD ModStart(UINT module, HINSTANCE instance) {
@@ -90,7 +90,7 @@ static DWORD ModStart(UINT module, HINSTANCE instance) {
     return ModFail(MOD_ERR_DEVICE);
   }
   ModSourceOpen(module, instance);
-  if (!ModLoadIntoNewHeap()) return 0;
+  if (!ModLoadIntoNewHeap(0)) return 0;
 
   modPlayer.waveHeader = WAVEHDR{};
   modPlayer.waveHeader.lpData = (LPSTR)modPlayer.waveBuffer;

@@ -47,4 +47,6 @@ DWORD WINAPI ModPlaybackThread(LPVOID parameter);
 // For the tools and tests: stops the player, creates a fresh heap and loads the module from
 // `size` bytes at `data` (which must outlive the call only). Non-zero when it loaded; the
 // song can then be rendered block by block with ModRenderBlock. ModStop releases it.
-BOOL ModLoadFromMemory(const void* data, DWORD size);
+// `heapLimit` bounds the heap (0: growable, as for a start); the fuzz target sets one so that
+// a small file cannot make a load take gigabytes.
+BOOL ModLoadFromMemory(const void* data, DWORD size, SIZE_T heapLimit = 0);

@@ -297,7 +297,6 @@ static void ModResetSong(void) {
   modSong.rowsPlayed = 0;
   modSong.songLoops = 0;
   ModSilentSample.finetune = 0;  // the set-finetune effect may have written it
-  modHeapUsed = 0;
 }
 
 BOOL ModLoadXm(void) {

@@ -13,16 +13,10 @@ ModSong modSong;
 alignas(ModSample) static unsigned char modSilentBytes[sizeof(ModSample) + 3 * sizeof(int16_t)];
 ModSample& ModSilentSample = *new (modSilentBytes) ModSample{};
 
-size_t modHeapBudget;
-size_t modHeapUsed;
-
 static const ModCell modEmptyRow[XM_MAX_CHANNELS] = {};
 
 void* ModHeapAlloc(size_t size) {
-  if (modHeapBudget && (size > modHeapBudget || modHeapUsed > modHeapBudget - size)) return nullptr;
-  void* block = HeapAlloc(modPlayer.heap, HEAP_NO_SERIALIZE | HEAP_ZERO_MEMORY, size ? size : 1);
-  if (block) modHeapUsed += size;
-  return block;
+  return HeapAlloc(modPlayer.heap, HEAP_NO_SERIALIZE | HEAP_ZERO_MEMORY, size);
 }
 
 const ModCell* ModPatternRow(const ModPattern* pattern, uint32_t row) {

@@ -136,12 +136,6 @@ extern ModSample& ModSilentSample;
 // cannot supply it (the load then fails). Only the loader allocates.
 void* ModHeapAlloc(size_t size);
 
-// Bytes that the current load has taken through ModHeapAlloc, and an optional bound on them
-// (0: none, the program's setting). The fuzz target sets a bound so that a small file cannot
-// make one load ask for gigabytes; an allocation past it fails like an exhausted heap.
-extern size_t modHeapUsed;
-extern size_t modHeapBudget;
-
 // The cells of `row` of `pattern`: channelCount cells. A row at or past the pattern's row
 // count (a 0-row pattern, or a row that a pattern break set past the end) reads as empty
 // cells instead of outside the pattern.

@@ -111,6 +111,7 @@ TEST_F(LoaderTest, RejectsExactlyTheEightCases) {
     c.spoil(m);
     EXPECT_FALSE(Load(m)) << c.name;
     EXPECT_EQ(modLoadError, c.error) << c.name;
+    EXPECT_EQ(modPlayer.lastError, c.error) << c.name;
     EXPECT_EQ(modPlayer.heap, nullptr) << c.name;
   }
 }
@@ -134,11 +135,12 @@ TEST_F(LoaderTest, AcceptsTheLimits) {
 TEST_F(LoaderTest, OutOfMemoryAtEveryAllocationRejectsTheModule) {
   XmModule m = WithSamples({Sample8({1, 2, 3})});
   m.patterns.push_back(XmPattern{});
-  // Tables, two patterns' cells, one sample: each allocation fails in turn.
-  for (unsigned successes = 0; successes < 4; successes++) {
+  // The heap itself, then the tables, two patterns' cells and one sample fail in turn.
+  for (unsigned successes = 0; successes < 5; successes++) {
     PlatHeapFailAfter(successes, 1);
     EXPECT_FALSE(Load(m)) << successes;
-    EXPECT_EQ(modLoadError, MOD_ERR_OUT_OF_MEMORY) << successes;
+    EXPECT_EQ(modPlayer.lastError, successes ? MOD_ERR_OUT_OF_MEMORY : MOD_ERR_HEAP) << successes;
+    EXPECT_EQ(PlatLivePrivateHeaps(), 0u) << successes;
     PlatHeapFailNone();
   }
   EXPECT_TRUE(Load(m));
