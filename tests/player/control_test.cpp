@@ -5,7 +5,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <thread>
+
+#include <sys/wait.h>
 
 #include "platform/platform.h"
 #include "player/control.h"
@@ -80,6 +85,38 @@ void ExpectIdle() {
   EXPECT_EQ(PlatLivePrivateHeaps(), 0u);
 }
 
+// Runs xm2wav on the module in `song` for `seconds`; its exit code.
+int RunTool(const std::vector<uint8_t>& song, const char* seconds, const std::string& wav) {
+  std::string xm = ::testing::TempDir() + "control_test.xm";
+  FILE* f = fopen(xm.c_str(), "wb");
+  if (!f) return -1;
+  fwrite(song.data(), 1, song.size(), f);
+  fclose(f);
+  std::string command = std::string(XM2WAV_PATH) + " " + xm + " " + wav + " --seconds " + seconds + " > /dev/null 2>&1";
+  int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The stream xm2wav writes for `seconds` of the module in `song`, or nothing if it failed.
+std::vector<uint8_t> ToolRender(const std::vector<uint8_t>& song, const char* seconds) {
+  std::string wav = ::testing::TempDir() + "control_test.wav";
+  if (RunTool(song, seconds, wav) != 0) return {};
+  FILE* f = fopen(wav.c_str(), "rb");
+  if (!f) return {};
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[4096];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+  fclose(f);
+  if (bytes.size() < 44) return {};
+  return std::vector<uint8_t>(bytes.begin() + 44, bytes.end());
+}
+
+TEST(ToolTest, RejectedModuleExitsWithOne) {
+  EXPECT_EQ(RunTool(std::vector<uint8_t>(100, 0), "1", ::testing::TempDir() + "rejected.wav"), 1);
+  EXPECT_EQ(RunTool(XmWrite(XmFixtureSong(2)), "0.1", ::testing::TempDir() + "accepted.wav"), 0);
+}
+
 TEST_F(ControlTest, StopWhileIdleDoesNothing) {
   ModPlaySong(0, 0, 0);
   ExpectIdle();
@@ -100,6 +137,8 @@ TEST_F(ControlTest, PlayedStreamIsTheOfflineRender) {
   std::vector<uint8_t> played = PlatWaveRecording();
   ASSERT_EQ(played.size(), want.size());
   EXPECT_TRUE(played == want);
+  // 70 blocks of 1024 frames are 1.49333... seconds.
+  EXPECT_TRUE(ToolRender(song, "1.4933333333") == want);
 }
 
 // Block 0 is rendered again only once the device reports a position of 4096 bytes or more.
