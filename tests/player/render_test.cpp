@@ -3,14 +3,34 @@
 // clamps, and where a rendered block lands in the wave buffer.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
 
+#include "platform/platform.h"
 #include "player/control.h"
 #include "player/model.h"
 #include "player/render.h"
+#include "tests/player/fixture_songs.h"
 #include "tests/player/xm_writer.h"
+
+// Counts the C++ allocations made while `countAllocations` is set. The replaced operators
+// pair malloc with free, which the compiler cannot see through.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+static std::atomic<bool> countAllocations{false};
+static std::atomic<int> allocations{0};
+void* operator new(size_t size) {
+  if (countAllocations) allocations++;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -193,6 +213,18 @@ TEST_F(RenderTest, BlockLandsAtNextBlockAsConvertedMix) {
     ASSERT_EQ(block[2 * i] | block[2 * i + 1] << 8, want) << i;
   }
   for (uint32_t i = MOD_BLOCK_BYTES; i < 15 * MOD_BLOCK_BYTES; i++) ASSERT_EQ(modPlayer.waveBuffer[i], 0xA5) << i;
+}
+
+TEST_F(RenderTest, RenderingAllocatesNothing) {
+  Load(XmFixtureSong(16));
+  SIZE_T playerBlocks = PlatHeapLiveBlocks(modPlayer.heap);
+  SIZE_T processBlocks = PlatHeapLiveBlocks(GetProcessHeap());
+  countAllocations = true;
+  for (int i = 0; i < 300; i++) ModRenderBlock();
+  countAllocations = false;
+  EXPECT_EQ(allocations.load(), 0);
+  EXPECT_EQ(PlatHeapLiveBlocks(modPlayer.heap), playerBlocks);
+  EXPECT_EQ(PlatHeapLiveBlocks(GetProcessHeap()), processBlocks);
 }
 
 }  // namespace
