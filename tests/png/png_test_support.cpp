@@ -12,28 +12,35 @@
 
 namespace {
 
-void PutBigEndian32(Bytes* out, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out->push_back((uint8_t)(value >> shift));
+void StoreBigEndian32(uint8_t* at, uint32_t value) {
+  at[0] = (uint8_t)(value >> 24);
+  at[1] = (uint8_t)(value >> 16);
+  at[2] = (uint8_t)(value >> 8);
+  at[3] = (uint8_t)value;
 }
 
 }  // namespace
 
 Bytes PngChunk(const char* type, const Bytes& data) {
-  Bytes chunk;
-  PutBigEndian32(&chunk, (uint32_t)data.size());
-  chunk.insert(chunk.end(), type, type + 4);
-  chunk.insert(chunk.end(), data.begin(), data.end());
-  uLong crc = crc32(0, chunk.data() + 4, (uInt)(chunk.size() - 4));
-  PutBigEndian32(&chunk, (uint32_t)crc);
+  Bytes chunk(data.size() + 12);
+  StoreBigEndian32(&chunk[0], (uint32_t)data.size());
+  memcpy(&chunk[4], type, 4);
+  if (!data.empty()) memcpy(&chunk[8], data.data(), data.size());
+  uLong crc = crc32(0, &chunk[4], (uInt)(data.size() + 4));
+  StoreBigEndian32(&chunk[8 + data.size()], (uint32_t)crc);
   return chunk;
 }
 
 Bytes PngHeaderChunk(uint32_t width, uint32_t height, uint8_t bitDepth, uint8_t colourType, uint8_t interlace,
                      uint8_t compression, uint8_t filter) {
-  Bytes data;
-  PutBigEndian32(&data, width);
-  PutBigEndian32(&data, height);
-  data.insert(data.end(), {bitDepth, colourType, compression, filter, interlace});
+  Bytes data(13);
+  StoreBigEndian32(&data[0], width);
+  StoreBigEndian32(&data[4], height);
+  data[8] = bitDepth;
+  data[9] = colourType;
+  data[10] = compression;
+  data[11] = filter;
+  data[12] = interlace;
   return PngChunk("IHDR", data);
 }
 
