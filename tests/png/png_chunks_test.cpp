@@ -99,8 +99,8 @@ TEST(PngReadHeader, RecordsHeaderPaletteAndFirstDataChunk) {
 
 TEST(PngReadHeader, ChunkNamesAndTheEndOfTheWalk) {
   Bytes header = PngHeaderChunk(2, 2, 8, 0);
-  Bytes cut = PngFile({header, PngChunk("PLTE", Bytes(6, 1)), kData, kIend});
-  cut.resize(cut.size() - 14);  // ends inside the IDAT chunk
+  Bytes whole = PngFile({header, PngChunk("PLTE", Bytes(6, 1)), kData, kIend});
+  Bytes cut(whole.begin(), whole.end() - 14);  // ends inside the IDAT chunk
   Bytes lowerFirst = PngFile({PngHeaderChunk(2, 2, 8, 0), kData, kIend});
   lowerFirst[12] = 'i';  // "iHDR"
   const struct {
@@ -174,10 +174,10 @@ Bytes FeedAll(const PngDecoder& decoder) {
 TEST(PngNextDataByte, ReadsConsecutiveDataChunksOnly) {
   Bytes header = PngHeaderChunk(2, 2, 8, 0);
   Bytes a = PngChunk("IDAT", {1, 2, 3}), empty = PngChunk("IDAT", {}), b = PngChunk("IDAT", {4, 5});
-  Bytes runsPast = PngFile({header, a, PngChunk("IDAT", {6, 7, 8, 9})});
-  runsPast.resize(runsPast.size() - 6);
-  Bytes typeCutOff = PngFile({header, a, b});
-  typeCutOff.resize(typeCutOff.size() - 4 - 2 - 6);  // b's CRC and data gone, type cut short
+  Bytes runsPastWhole = PngFile({header, a, PngChunk("IDAT", {6, 7, 8, 9})});
+  Bytes runsPast(runsPastWhole.begin(), runsPastWhole.end() - 6);
+  Bytes typeCutOffWhole = PngFile({header, a, b});
+  Bytes typeCutOff(typeCutOffWhole.begin(), typeCutOffWhole.end() - 4 - 2 - 6);  // b's CRC, data, half its type
   Bytes lowerFourth = PngFile({header, a, b, kIend});
   lowerFourth[8 + header.size() + a.size() + 7] = 't';  // "IDAt" after an IDAT
   const struct {
