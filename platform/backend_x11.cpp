@@ -76,6 +76,11 @@ struct PlatX11 {
   Cursor cursor;
 } gX;
 
+// Another program's window may vanish between the moment we find it and the moment we ask
+// something of it; Xlib's default handler would end the process for that. Such requests
+// just have no effect.
+int PlatX11IgnoreError(Display*, XErrorEvent*) { return 0; }
+
 DWORD PlatX11Now() {
   timespec t;
   clock_gettime(CLOCK_MONOTONIC, &t);
@@ -568,6 +573,7 @@ const PlatBackend* PlatBackendX11Open() {
                     gX.visual->red_mask == 0xFF0000 && gX.visual->green_mask == 0xFF00 && gX.visual->blue_mask == 0xFF;
   if (probe) XDestroyImage(probe);
   XInternAtoms(display, (char**)kAtomNames, ATOM_COUNT, False, gX.atoms);
+  XSetErrorHandler(PlatX11IgnoreError);
   gX.gc = DefaultGC(display, gX.screen);
   if (pipe(gX.wakePipe) != 0) {
     XCloseDisplay(display);
