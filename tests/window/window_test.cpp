@@ -346,16 +346,16 @@ TEST_F(Window, LayeredOpacityNeedsTheLayeredStyle) {
 
 TEST_F(Window, CursorFromTheCursorGroupResource) {
   // A 2 x 2 cursor, 24 bits, hot spot (1, 0): group directory, then the image.
-  std::vector<BYTE> image = {1, 0, 0, 0};
   BITMAPINFOHEADER header{sizeof header, 2, 4, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  image.insert(image.end(), (BYTE*)&header, (BYTE*)&header + sizeof header);
   const BYTE colours[] = {0, 0, 255, 0, 255, 0, 0, 0,     // bottom row: red, green
                           255, 0, 0, 255, 255, 255, 0, 0}; // top row: blue, white
-  image.insert(image.end(), colours, colours + sizeof colours);
   const BYTE mask[] = {0x40, 0, 0, 0, 0x00, 0, 0, 0};  // bottom row's right pixel see-through
-  image.insert(image.end(), mask, mask + sizeof mask);
+  BYTE image[4 + sizeof header + sizeof colours + sizeof mask] = {1, 0, 0, 0};
+  std::memcpy(image + 4, &header, sizeof header);
+  std::memcpy(image + 4 + sizeof header, colours, sizeof colours);
+  std::memcpy(image + 4 + sizeof header + sizeof colours, mask, sizeof mask);
   const BYTE group[] = {0, 0, 2, 0, 1, 0, 2, 0, 4, 0, 1, 0, 24, 0, 0, 0, 0, 0, 7, 0};
-  ASSERT_TRUE(PlatAddResource(RT_CURSOR, MAKEINTRESOURCEA(7), image.data(), (DWORD)image.size()));
+  ASSERT_TRUE(PlatAddResource(RT_CURSOR, MAKEINTRESOURCEA(7), image, sizeof image));
   ASSERT_TRUE(PlatAddResource(RT_GROUP_CURSOR, MAKEINTRESOURCEA(300), group, sizeof group));
   HINSTANCE instance = GetModuleHandleA(nullptr);
   HCURSOR cursor = LoadCursorA(instance, MAKEINTRESOURCEA(300));
