@@ -388,7 +388,7 @@ def cursor_bytes():
 
 def png_filter_rows(pixels):
     """Each row behind the filter whose residues have the smallest sum of magnitudes, the
-    usual heuristic; the pictures end up using all five filter types."""
+    usual heuristic; the pictures end up using Sub, Up, Average and Paeth rows."""
     h, w, n = pixels.shape
     rows = pixels.reshape(h, w * n).astype(np.int32)
     prev = np.zeros(w * n, dtype=np.int32)
