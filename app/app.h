@@ -59,5 +59,7 @@ void CALLBACK AppFadeOutTick(HWND window, UINT message, UINT_PTR id, DWORD time)
 HBITMAP AppLoadPicture(UINT pictureId);
 // A picture button at client (x, y) of `parent` that sends WM_COMMAND `id`; its window.
 HWND AppCreateButton(HWND parent, int x, int y, UINT normalPicture, UINT pressedPicture, UINT hoverPicture, UINT id);
+// The picture button's window procedure (class "Bmp_Button_Class_Pellam").
+LRESULT CALLBACK AppButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam);
 // AppOpenWebLink, the web link launcher.
 #include "app/web_link.h"

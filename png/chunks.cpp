@@ -133,8 +133,9 @@ void PngStartFeed(PngFeed* feed, const PngDecoder* decoder) {
 
 int PngFeedEnterChunk(PngFeed* feed) {
   while (feed->next && feed->left == 0) {
-    const BYTE* chunk = feed->next + 4;  // past the CRC of the chunk just read
-    if (chunk > feed->end || (size_t)(feed->end - chunk) < 8) break;
+    // The next chunk's length and type follow the CRC of the chunk just read.
+    if ((size_t)(feed->end - feed->next) < 12) break;
+    const BYTE* chunk = feed->next + 4;
     // The type test ignores bit 5 of the fourth letter.
     if (memcmp(chunk + 4, "IDA", 3) != 0 || (chunk[7] & ~0x20) != 'T') break;
     DWORD length = ReadBigEndian32(chunk);

@@ -146,6 +146,20 @@ TEST_F(RenderTest, PositionSetByARowStandsAtTheSongsEnd) {
   EXPECT_EQ(PlayedRows(6), want);
 }
 
+// A 0-row pattern plays one empty row; a pattern break to a row past a pattern's end plays
+// that row as empty cells and goes on with the next order; notes in a module without
+// instruments play nothing. None of it reads outside the model (the sanitizers watch).
+TEST_F(RenderTest, RowsOutsideThePatternsAndNoInstrumentsPlaySilence) {
+  XmModule m = EmptySong(1, 32, 2, 2);
+  m.patterns[0].storeData = false;
+  m.patterns[0].rows = 0;
+  m.patterns[1].cells = {XmNote(49, 1, 0x40), XmNote(50, 0, 0, 0x0D, 0x05), XmNote(51, 1, 0, 0x03, 0x10)};
+  Load(m);
+  std::vector<std::pair<int, int>> want = {{0, 0}, {1, 0}, {0, 5}, {1, 0}, {0, 5}, {1, 0}};
+  EXPECT_EQ(PlayedRows(6), want);
+  for (int32_t v : modPlayer.mixBuffer) ASSERT_EQ(v, 0);
+}
+
 TEST_F(RenderTest, OrdersPlayTheirOwnPatternsRowCounts) {
   XmModule m = EmptySong(1, 32, 2, 1);
   m.patterns[1].rows = 3;

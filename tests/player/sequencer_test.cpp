@@ -205,4 +205,23 @@ TEST_F(Sequencer, RowPastThePatternEndIsEmpty) {
   EXPECT_EQ(modSong.row, 0);
 }
 
+// A pattern stored without data may have 0 rows: its one row played is empty.
+TEST_F(Sequencer, PatternWithoutRowsPlaysAnEmptyRow) {
+  XmModule m = EngineModule();
+  m.orders = {1, 0};
+  XmPattern empty;
+  empty.rows = 0;
+  empty.storeData = false;
+  m.patterns.push_back(empty);
+  Cell(m, 0) = XmNote(kC4, 1);
+  Load(m);
+  Tick();
+  EXPECT_EQ(modSong.orderPos, 0);
+  EXPECT_EQ(Voice().sample, nullptr);
+  Ticks(kTicksPerRow);
+  EXPECT_EQ(modSong.orderPos, 1);
+  EXPECT_EQ(modSong.row, 0);
+  EXPECT_EQ(Voice().sample, FirstSample());
+}
+
 }  // namespace

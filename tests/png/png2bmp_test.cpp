@@ -8,6 +8,8 @@
 #include <iterator>
 #include <string>
 
+#include <unistd.h>
+
 namespace {
 
 std::string Slurp(const std::string& path) {
@@ -27,8 +29,13 @@ int RunTool(const std::string& input, const std::string& bmp, std::string* outpu
 
 const std::string kSuite = std::string(ORVENNE_PNG_FIXTURES) + "/pngsuite/";
 
+// Output files named for this process: other builds may run this test at the same time.
+std::string TempFile(const char* name) {
+  return testing::TempDir() + "png2bmp_test_" + std::to_string(getpid()) + "_" + name;
+}
+
 TEST(Png2Bmp, WritesTheExpectedBitmapFiles) {
-  std::string out = testing::TempDir() + "png2bmp_test.bmp";
+  std::string out = TempFile("out.bmp");
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(kSuite + "expected")) {
     std::string name = entry.path().stem().string();
@@ -51,14 +58,14 @@ TEST(Png2Bmp, RejectedFilesNameTheirErrorCode) {
       {"xdtn0g01.png", "rejected by PngDecode: error 0x2000"},
   };
   for (const auto& c : cases) {
-    std::string out = testing::TempDir() + "png2bmp_rejected.bmp";
+    std::string out = TempFile("rejected.bmp");
     std::string messages;
     EXPECT_EQ(RunTool(kSuite + c.name, out, &messages), 1) << c.name;
     EXPECT_NE(messages.find(c.message), std::string::npos) << messages;
     EXPECT_FALSE(std::filesystem::exists(out));
   }
   std::string messages;
-  EXPECT_EQ(RunTool(kSuite + "no such file.png", testing::TempDir() + "x.bmp", &messages), 2);
+  EXPECT_EQ(RunTool(kSuite + "no such file.png", TempFile("missing.bmp"), &messages), 2);
   EXPECT_NE(messages.find("cannot read"), std::string::npos);
 }
 

@@ -10,7 +10,7 @@
 namespace {
 
 // Large but valid images are legal input; past this they only measure the machine's memory.
-const uint64_t kLargestImage = 64u << 20;
+const uint64_t kLargestImage = 4u << 20;
 
 bool SmallEnough(const PngDecoder* decoder) {
   WORD bitCount = PngBitmapBitCount(decoder->colourType, decoder->bitDepth);

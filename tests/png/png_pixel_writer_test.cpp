@@ -2,6 +2,7 @@
 // written at the stride, padding untouched, interlaced images equal to their plain twins.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "tests/png/png_test_support.h"
@@ -16,6 +17,9 @@ struct Written {
   Bytes pixels;  // stride x height, filled with kCanary before the write
 };
 
+// Zero bytes after the pixel memory, where a stray OR of a sub-byte pixel shows too.
+const size_t kGuardBytes = 16;
+
 Written WriteImage(const Bytes& png) {
   ExactBytes bytes = ExactCopy(png);
   PngDecoder decoder;
@@ -25,8 +29,13 @@ Written WriteImage(const Bytes& png) {
   PngPixelFormat format;
   PngDescribeBitmap(&decoder, &info, &format);
   w.stride = PngBitmapStride(decoder.width, info.bmiHeader.biBitCount);
-  w.pixels.assign((size_t)w.stride * decoder.height, kCanary);
+  size_t size = (size_t)w.stride * decoder.height;
+  w.pixels.assign(size, kCanary);
+  w.pixels.resize(size + kGuardBytes, 0);
   w.ok = PngWritePixels(&decoder, w.pixels.data(), format);
+  EXPECT_TRUE(std::all_of(w.pixels.begin() + size, w.pixels.end(), [](BYTE b) { return b == 0; }))
+      << "written past the pixel memory";
+  w.pixels.resize(size);
   PngCleanup(&decoder);
   return w;
 }
@@ -128,6 +137,20 @@ TEST(PngWritePixels, SubBytePassPixelsLandInTheirBitsAndNibbles) {
   w = WriteImage(PngImage(4, 2, 4, 0, PngScanlines(rows, 4, 4, true, FilterCycle), 1));
   ASSERT_EQ(w.ok, 1);
   EXPECT_TRUE(w.pixels[0] == 0x12 && w.pixels[1] == 0x34 && w.pixels[4] == 0x12 && w.pixels[5] == 0x34);
+}
+
+// The spare low bits of a pass row's last byte are pixels past the image width; they must
+// not be placed beyond the row (here the last row, so past the pixel memory).
+TEST(PngWritePixels, SpareBitsOfPassRowsStayInsideTheRow) {
+  // 1-bit, 32 x 1: passes 1, 2, 4 and 6, every byte of them all ones.
+  Bytes bits = {0, 0xFF, 0, 0xFF, 0, 0xFF, 0, 0xFF, 0xFF};
+  Written w = WriteImage(PngImage(32, 1, 1, 0, bits, 1));
+  ASSERT_EQ(w.ok, 1);
+  EXPECT_TRUE(w.pixels == Bytes(4, 0xFF));
+  // 4-bit, 8 x 1: the same passes.
+  Written n = WriteImage(PngImage(8, 1, 4, 0, bits, 1));
+  ASSERT_EQ(n.ok, 1);
+  EXPECT_TRUE(n.pixels == Bytes(4, 0xFF));
 }
 
 TEST(PngWritePixels, FilterTypeAboveFourFails) {
