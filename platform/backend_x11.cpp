@@ -393,12 +393,19 @@ unsigned long PlatX11FindForeign(const char* title) {
   return 0;
 }
 
+// Requests about another program's window usually come just before this process ends, and
+// a connection closed with data unread may be reset before the server reads what we sent:
+// wait until the server has handled them.
 void PlatX11ForeignRestore(unsigned long id) {
   XMapWindow(gX.display, (Window)id);
   PlatX11Activate((Window)id);
+  XSync(gX.display, False);
 }
 
-void PlatX11ForeignActivate(unsigned long id) { PlatX11Activate((Window)id); }
+void PlatX11ForeignActivate(unsigned long id) {
+  PlatX11Activate((Window)id);
+  XSync(gX.display, False);
+}
 
 void PlatX11Mouse(PlatMouseEventType type, int xButton, Window window, int rootX, int rootY) {
   static const PlatMouseButton kButtons[] = {PLAT_BUTTON_NONE, PLAT_BUTTON_LEFT, PLAT_BUTTON_MIDDLE, PLAT_BUTTON_RIGHT};

@@ -21,6 +21,9 @@ DWORD gCapture = 0;
 DWORD gFocus = 0;
 WPARAM gButtons = 0;
 HCURSOR gCursor = nullptr;
+// Where the pointer was at the last mouse event the loop took.
+POINT gPointer{0, 0};
+bool gPointerKnown = false;
 
 struct PlatLastClick {
   DWORD window;
@@ -116,6 +119,8 @@ bool PlatInputTakeMessage(MSG* message) {
   gInput.pop_front();
   if (event.key) return PlatKeyMessage(event, message);
 
+  gPointer = event.screen;
+  gPointerKnown = true;
   if (event.type == PLAT_MOUSE_DOWN) gButtons |= PlatButtonFlag(event.button);
   if (event.type == PLAT_MOUSE_UP) gButtons &= ~PlatButtonFlag(event.button);
 
@@ -152,6 +157,7 @@ void PlatInputReset() {
   gButtons = 0;
   gCursor = nullptr;
   gLastClick = {};
+  gPointerKnown = false;
 }
 
 HWND SetCapture(HWND handle) {
@@ -185,9 +191,12 @@ HWND SetFocus(HWND handle) {
 
 HWND GetFocus(void) { return PlatWindowGetNumber(gFocus) ? PlatHandleFromNumber<HWND>(gFocus) : nullptr; }
 
+// The position that goes with the input being handled, not the pointer's position at this
+// very moment: a handler that runs late (a busy machine) would otherwise see the pointer
+// ahead of its messages, and a drag built from its steps would lose the difference.
 BOOL GetCursorPos(LPPOINT point) {
   if (!point) return FALSE;
-  *point = PlatBackendGet().cursorPos();
+  *point = gPointerKnown ? gPointer : PlatBackendGet().cursorPos();
   return TRUE;
 }
 

@@ -257,6 +257,8 @@ HWND GetFocus(void);
 HWND SetCapture(HWND window);
 BOOL ReleaseCapture(void);
 HWND GetCapture(void);
+// Screen position of the pointer at the mouse input the loop took last (where the pointer
+// is right now until there has been any).
 BOOL GetCursorPos(LPPOINT point);
 
 #define IDC_ARROW MAKEINTRESOURCEA(32512)

@@ -131,7 +131,10 @@ class Window(unittest.TestCase):
         run("xdotool", "mouseup", "1")
         end = path[-1]
         expected = (x + end[0] - start[0], y + end[1] - start[1])
-        wait_for("the window to follow", lambda: geometry(self.window)[:2] == expected, 3.0)
+        try:
+            wait_for("the window to follow", lambda: geometry(self.window)[:2] == expected, 3.0)
+        except AssertionError:
+            self.fail("window at %s, expected %s" % (geometry(self.window)[:2], expected))
         run("xdotool", "mousemove", str(end[0] + 40), str(end[1] + 40))
         time.sleep(0.3)
         self.assertEqual(geometry(self.window)[:2], expected, "no drag after the release")
@@ -150,6 +153,37 @@ class Window(unittest.TestCase):
         code = self.process.wait(timeout=2)
         self.assertEqual(code, 0)
         self.assertEqual(windows_titled(), [])
+
+
+class Buttons(unittest.TestCase):
+    """The minimize and close buttons, clicked as a person would."""
+
+    def test_minimize_then_close_fades_out_and_exits_zero(self):
+        process = subprocess.Popen([ORVENNE], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        try:
+            window = wait_for("the window", lambda: (windows_titled() or [None])[0])
+            wait_for("opacity 230", lambda: opacity(window) == OPAQUE_230)
+            x, y, _, _ = geometry(window)
+            run("xdotool", "mousemove", str(x + 391 + 10), str(y + 7 + 10), "click", "1")
+            wait_for("iconified by the minimize button", lambda: wm_state(window) == "Iconic")
+            run("xdotool", "windowactivate", str(window))
+            wait_for("restored", lambda: wm_state(window) == "Normal")
+            time.sleep(0.3)
+            seen = []
+            run("xdotool", "mousemove", str(x + 419 + 10), str(y + 7 + 10), "click", "1")
+            end = time.monotonic() + 5
+            while process.poll() is None and time.monotonic() < end:
+                value = opacity(window)
+                if value is not None and (not seen or seen[-1] != value):
+                    seen.append(value)
+                time.sleep(0.01)
+            self.assertEqual(process.wait(timeout=1), 0)
+            self.assertGreaterEqual(len(seen), 2, "the fade-out was seen")
+            self.assertEqual(seen, sorted(seen, reverse=True), "the opacity only falls")
+        finally:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
 
 
 class NoDisplay(unittest.TestCase):

@@ -168,6 +168,27 @@ TEST_F(Window, MouseMessagesCarryClientCoordinatesPackedAsWindowsDoes) {
   EXPECT_EQ(cursor.y, 200);
 }
 
+POINT gCursorAtMessage[4];
+int gCursorMessages;
+LRESULT CALLBACK CursorAskingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_MOUSEMOVE && gCursorMessages < 4) GetCursorPos(&gCursorAtMessage[gCursorMessages++]);
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(Window, CursorPositionIsThatOfTheInputBeingHandled) {
+  Register("Asking", 0, 0, CursorAskingProc);
+  Top("Asking", 0, 0, 100, 100);
+  gCursorMessages = 0;
+  PlatHeadlessMouseMove(10, 20);
+  PlatHeadlessMouseMove(30, 40);  // already there while the first move is handled
+  PlatHeadlessPump();
+  ASSERT_EQ(gCursorMessages, 2);
+  EXPECT_EQ(gCursorAtMessage[0].x, 10);
+  EXPECT_EQ(gCursorAtMessage[0].y, 20);
+  EXPECT_EQ(gCursorAtMessage[1].x, 30);
+  EXPECT_EQ(gCursorAtMessage[1].y, 40);
+}
+
 TEST_F(Window, DoubleClicksOnlyForClassesThatAskForThem) {
   Register("Plain");
   Register("Double", 0, CS_DBLCLKS);
