@@ -303,27 +303,46 @@ def make_pad():
                   name="warm pad")
 
 
+def balanced_signs(weights):
+    """Signs for the terms of a sum so that it comes out near zero: the largest terms first,
+    each against the running total."""
+    signs = np.ones(len(weights))
+    total = 0.0
+    for k in np.argsort(-np.abs(weights)):
+        signs[k] = -1.0 if total * weights[k] > 0 else 1.0
+        total += signs[k] * weights[k]
+    return signs
+
+
 def make_air():
     # Cosines with a whole number of half-cycles in the loop: the ping-pong playback mirrors
-    # them into one smooth period twice the loop's length, so half the data is stored.
+    # them into one smooth period twice the loop's length, so half the data is stored. At
+    # the loop end the mixer plays the last value once more (it is copied behind the loop),
+    # so the signs of the partials are chosen to make x(L) equal x(L - 1): the turn is exact.
     period, loop = 64, 8192
     base2 = 2 * loop // period      # cycles of the fundamental in the mirrored period
     rng = np.random.default_rng(18)
-    t = np.arange(loop, dtype=np.float64)
-    x = np.zeros(loop)
     fund = C4_HZ * 2                # the air pad mostly plays around C5
 
     def formant(hz):
-        return (math.exp(-((hz - 650.0) / 320.0) ** 2) + 0.5 * math.exp(-((hz - 1150.0) / 420.0) ** 2)
+        return (math.exp(-((hz - 650.0) / 320.0) ** 2)
+                + 0.5 * math.exp(-((hz - 1150.0) / 420.0) ** 2)
                 + 0.15 * math.exp(-((hz - 2700.0) / 700.0) ** 2))
 
+    comps = []                      # (half-cycles in the loop, amplitude)
     for detune, weight in ((-1, 0.8), (0, 1.0), (1, 0.8)):
         for h in range(1, 17):
-            amp = weight * (0.25 + formant(h * fund)) / h ** 0.6
-            sign = 1.0 if rng.random() < 0.5 else -1.0
-            x += sign * amp * np.cos(math.pi * h * (base2 + detune) * t / loop)
+            comps.append((h * (base2 + detune), weight * (0.25 + formant(h * fund)) / h ** 0.6))
     for m in rng.integers(base2 * 6, base2 * 14, 160):   # breath: a sparse cloud of partials
-        x += 0.035 * (1.0 if rng.random() < 0.5 else -1.0) * np.cos(math.pi * m * t / loop)
+        comps.append((int(m), 0.035))
+    m = np.array([c[0] for c in comps], dtype=np.float64)
+    amp = np.array([c[1] for c in comps])
+    turn = amp * np.where(m % 2 == 0, 1.0, -1.0) * (1.0 - np.cos(math.pi * m / loop))
+    amp *= balanced_signs(turn)
+    t = np.arange(loop, dtype=np.float64)
+    x = np.zeros(loop)
+    for mk, ak in zip(m, amp):
+        x += ak * np.cos(math.pi * mk * t / loop)
     return sample(normalise(x), 16, 2, 0, loop, rate_at_c4=period * C4_HZ, volume=22,
                   name="air pad")
 
@@ -945,6 +964,30 @@ def check_envelope(name, points, count, sustain, loop_start, loop_end, flags, to
     return problems
 
 
+def turn_glitch(data, start, length, loop_type, order=12):
+    """How far the sound through a loop's turns strays from the loop itself: a linear
+    predictor is fitted inside the loop and run over the values as the mixer plays them
+    across each turn; the result is the largest error there over the error inside."""
+    d = data.astype(np.float64)
+    end = start + length
+    rows = np.lib.stride_tricks.sliding_window_view(d[start:end - 1], order)
+    coef, *_ = np.linalg.lstsq(rows, d[start + order:end], rcond=None)
+    inside = np.sqrt(np.mean((d[start + order:end] - rows @ coef) ** 2))
+    k = order + 4
+    if loop_type == 1:
+        paths = [np.concatenate((d[end - k:end], d[start:start + k]))]
+    else:
+        # The mixer mirrors at the loop end through the copy of the last value behind it,
+        # and exactly at the loop start.
+        paths = [np.concatenate((d[end - k:end], d[end - 1:end], d[end - 1:end - k - 1:-1])),
+                 np.concatenate((d[start + k:start:-1], d[start:start + k]))]
+    worst = 0.0
+    for p in paths:
+        w = np.lib.stride_tricks.sliding_window_view(p[:-1], order)
+        worst = max(worst, np.max(np.abs(p[order:] - w @ coef)))
+    return worst / max(inside, 1.0)
+
+
 def check_module(blob, patterns, orders, instruments):
     """Everything that must hold for the written module; returns a list of problems."""
     problems = []
@@ -999,15 +1042,10 @@ def check_module(blob, patterns, orders, instruments):
         if loop_type == 0:
             if abs(data[-1]) > 0.01:
                 problems.append(tag + ": one-shot does not end at zero")
-        else:
-            if length == 0 or start + length > frames:
-                problems.append(tag + ": loop outside the sample")
-            elif loop_type == 1:
-                # Played as a circle, the loop's last value steps to its first one: that
-                # step must be no larger than the steps inside the loop.
-                inner = np.max(np.abs(np.diff(data[start:start + length])))
-                if abs(data[start] - data[start + length - 1]) > 1.5 * inner + 2.0 / 127:
-                    problems.append(tag + ": forward loop has a seam")
+        elif length == 0 or start + length > frames:
+            problems.append(tag + ": loop outside the sample")
+        elif loop_type in (1, 2) and turn_glitch(smp["data"], start, length, loop_type) > 6.0:
+            problems.append(tag + ": the loop does not turn smoothly")
     for bits, loop_type, what in ((8, None, "8-bit"), (16, None, "16-bit"),
                                   (None, 1, "forward loop"), (None, 2, "ping-pong loop")):
         if not any((bits is None or b == bits) and (loop_type is None or t == loop_type)
