@@ -414,7 +414,7 @@ CHORDS = {
     "Em7":    ("E-2", ("D-3", "G-3", "B-3"), "F#4", ("E-3", "B-3", "D-4", "G-4"), ("E-5", 0x37)),
     "A7sus":  ("A-1", ("E-3", "G-3", "D-4"), "E-4", ("A-3", "D-4", "E-4", "G-4"), ("A-5", 0x57)),
     "A7":     ("A-1", ("E-3", "G-3", "C#4"), "E-4", ("A-3", "C#4", "E-4", "G-4"), ("A-5", 0x47)),
-    "Bm9":    ("B-1", ("D-3", "F#3", "A-3"), "C#5", ("B-3", "D-4", "F#4", "C#5"), ("B-5", 0x37)),
+    "Bm9":    ("B-1", ("D-3", "F#3", "A-3"), "C#4", ("B-3", "D-4", "F#4", "C#5"), ("B-5", 0x37)),
     "Gmaj7b": ("G-1", ("D-3", "F#3", "B-3"), "F#4", ("G-3", "D-4", "F#4", "B-4"), ("G-5", 0x4B)),
     "Em9":    ("E-2", ("D-3", "G-3", "B-3"), "F#4", ("E-3", "G-3", "D-4", "F#4"), ("E-5", 0x37)),
     "F#7sus": ("F#2", ("E-3", "B-3", "C#4"), "F#4", ("F#3", "B-3", "C#4", "E-4"), ("F#5", 0x57)),
@@ -450,7 +450,7 @@ def put(pat, row, ch, note_=0, ins=0, vol_=0, fx=None, par=0):
         cell[3], cell[4] = fx, par
 
 
-def pads(pat, changes, attack=False, volume=16, air_volume=20):
+def pads(pat, changes, attack=False, volume=20, air_volume=20):
     """Chord changes on the three pad voices and the air pad. A section that attacks starts
     the instruments on its first chord; every other change glides legato into the new notes
     (volume-column tone portamento), so the pad never restarts its envelope."""
@@ -535,8 +535,8 @@ KIT_SNARE = {"S": (I_SNARE, 40), "s": (I_SNARE, 30), "g": (I_SNARE, 14),
              "R": (I_RIM, 34), "r": (I_RIM, 24),
              "T": (I_SNARE, 12, "C-4", EXT_RETRIG | 3), "U": (I_SNARE, 18, "C-4", EXT_RETRIG | 3),
              "V": (I_SNARE, 24, "C-4", EXT_RETRIG | 3), "W": (I_SNARE, 30, "C-4", EXT_RETRIG | 3)}
-KIT_HAT = {"O": (I_CHAT, 26), "o": (I_CHAT, 20), "g": (I_CHAT, 12),
-           "P": (I_OHAT, 22), "p": (I_OHAT, 15), "c": (I_CHAT, 16, "A-3")}
+KIT_HAT = {"O": (I_CHAT, 32), "o": (I_CHAT, 26), "g": (I_CHAT, 15),
+           "P": (I_OHAT, 26), "p": (I_OHAT, 18), "c": (I_CHAT, 20, "A-3")}
 
 
 def drums(pat, ch, kit, bars, swing=False):
@@ -628,7 +628,7 @@ MEL_BRIDGE2 = [(0, "D-5", 4), (4, "F#5", 4), (8, "B-5", 8, FVIB),
 COUNTER_BRIDGE1 = [(8, "B-4", 8), (24, "D-5", 8), (40, "G-4", 8), (56, "A#4", 8)]
 COUNTER_BRIDGE2 = [(12, "F#4", 4), (28, "B-4", 4), (44, "B-4", 4)]
 
-LEAD_VOLUME = 40
+LEAD_VOLUME = 36
 ECHO_PAN = 80
 
 DRUMS_THEME = (
@@ -680,7 +680,7 @@ def compose():
         pat = new_pattern(64)
         pads(pat, THEME)
         section_drums(pat, kit, swing)
-        line(pat, BASS, I_BASS, bass, 46, sustained=True)
+        line(pat, BASS, I_BASS, bass, 42, sustained=True)
         comp(pat, THEME, comp_level)
         line(pat, LEAD, I_BELL, melody, LEAD_VOLUME)
         line(pat, ECHO, I_BELL, echo(melody, volume=LEAD_VOLUME), 0, pan=ECHO_PAN)
@@ -696,7 +696,7 @@ def compose():
         pat = new_pattern(64)
         pads(pat, VARIATION)
         section_drums(pat, kit, True)
-        line(pat, BASS, I_BASS, bass, 46, sustained=True)
+        line(pat, BASS, I_BASS, bass, 42, sustained=True)
         comp(pat, VARIATION)
         line(pat, LEAD, I_EPIANO, melody, 44)
         line(pat, ECHO, I_EPIANO, echo(melody, volume=44), 0, pan=ECHO_PAN)
@@ -710,13 +710,14 @@ def compose():
     var_b = variation(BASS_VAR2, MEL_VAR2, DRUMS_VAR2, True)
 
     bridge_a = new_pattern(64)
-    pads(bridge_a, BRIDGE1, attack=True, volume=6, air_volume=24)
+    pads(bridge_a, BRIDGE1, attack=True, volume=6, air_volume=22)
     for r in (4, 8):                       # and swell in again
         for ch in PADS:
             put(bridge_a, r, ch, fx=FX_VOLSLIDE, par=0x10)
     section_drums(bridge_a, DRUMS_BRIDGE1)
-    line(bridge_a, BASS, I_BASS, BASS_BRIDGE1, 38, sustained=True)
-    line(bridge_a, LEAD, I_FLUTE, MEL_BRIDGE1, 40, sustained=True)
+    put(bridge_a, 0, COMP, KEY_OFF)         # the last broken chord lets go
+    line(bridge_a, BASS, I_BASS, BASS_BRIDGE1, 36, sustained=True)
+    line(bridge_a, LEAD, I_FLUTE, MEL_BRIDGE1, 32, sustained=True)
     line(bridge_a, ECHO, I_BELL, COUNTER_BRIDGE1, 20, pan=ECHO_PAN)
     for row, n in ((28, "D-6"), (60, "C#6")):
         put(bridge_a, row, GLASS, note(n), I_GLASS, vol(18))
@@ -724,8 +725,8 @@ def compose():
     bridge_b = new_pattern(64)
     pads(bridge_b, BRIDGE2)
     section_drums(bridge_b, DRUMS_BRIDGE2)
-    line(bridge_b, BASS, I_BASS, BASS_BRIDGE2, 38, sustained=True)
-    line(bridge_b, LEAD, I_FLUTE, MEL_BRIDGE2, 40, sustained=True)
+    line(bridge_b, BASS, I_BASS, BASS_BRIDGE2, 36, sustained=True)
+    line(bridge_b, LEAD, I_FLUTE, MEL_BRIDGE2, 32, sustained=True)
     line(bridge_b, ECHO, I_BELL, COUNTER_BRIDGE2, 20, pan=ECHO_PAN)
     for r in (56, 58, 60, 62):             # a ritardando into the return: each row lasts two
         put(bridge_b, r, KICK, fx=FX_EXT, par=EXT_PATDELAY | 1)
