@@ -717,7 +717,7 @@ def compose():
     section_drums(bridge_a, DRUMS_BRIDGE1)
     put(bridge_a, 0, COMP, KEY_OFF)         # the last broken chord lets go
     line(bridge_a, BASS, I_BASS, BASS_BRIDGE1, 36, sustained=True)
-    line(bridge_a, LEAD, I_FLUTE, MEL_BRIDGE1, 32, sustained=True)
+    line(bridge_a, LEAD, I_FLUTE, MEL_BRIDGE1, 28, sustained=True)
     line(bridge_a, ECHO, I_BELL, COUNTER_BRIDGE1, 20, pan=ECHO_PAN)
     for row, n in ((28, "D-6"), (60, "C#6")):
         put(bridge_a, row, GLASS, note(n), I_GLASS, vol(18))
@@ -726,7 +726,7 @@ def compose():
     pads(bridge_b, BRIDGE2)
     section_drums(bridge_b, DRUMS_BRIDGE2)
     line(bridge_b, BASS, I_BASS, BASS_BRIDGE2, 36, sustained=True)
-    line(bridge_b, LEAD, I_FLUTE, MEL_BRIDGE2, 32, sustained=True)
+    line(bridge_b, LEAD, I_FLUTE, MEL_BRIDGE2, 28, sustained=True)
     line(bridge_b, ECHO, I_BELL, COUNTER_BRIDGE2, 20, pan=ECHO_PAN)
     for r in (56, 58, 60, 62):             # a ritardando into the return: each row lasts two
         put(bridge_b, r, KICK, fx=FX_EXT, par=EXT_PATDELAY | 1)
