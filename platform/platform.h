@@ -58,6 +58,17 @@ void PlatWaveAdvanceClock(DWORD frames);
 void PlatWaveRecordTo(const char* wavPath);  // also keep it in a WAV file (null: no file)
 std::vector<uint8_t> PlatWaveRecording(void);  // bytes recorded since the last waveOutOpen
 
+// ---- Registry and shell -----------------------------------------------------------------
+// Substitutes the installed browsers: which of the Firefox and Chrome registry keys exist.
+void PlatRegistrySetBrowsers(BOOL firefox, BOOL chrome);
+void PlatRegistryUseInstalledBrowsers(void);
+// Registry keys opened and not yet closed.
+SIZE_T PlatRegistryOpenKeys(void);
+// Substitutes the starting of programs by ShellExecuteA: the starter gets the command name
+// and the parameters and says whether it started something. Null restores the real one.
+typedef BOOL (*PlatShellStarter)(LPCSTR command, LPCSTR parameters);
+void PlatShellSetStarter(PlatShellStarter starter);
+
 // ---- WAV files -------------------------------------------------------------------------
 // A 16-bit PCM WAV file written in one pass; the sizes in its header are set at close.
 struct PlatWavFile {

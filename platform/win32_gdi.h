@@ -8,6 +8,8 @@
 
 #define BI_RGB 0
 #define DIB_RGB_COLORS 0
+#define DIB_PAL_COLORS 1
+#define OBJ_BRUSH 2
 #define OBJ_BITMAP 7
 
 typedef struct tagRGBQUAD {
@@ -46,8 +48,22 @@ typedef struct tagBITMAP {
   LPVOID bmBits;
 } BITMAP;
 
+// What GetObjectA gives for a DIB section when the buffer has room for it.
+typedef struct tagDIBSECTION {
+  BITMAP dsBm;
+  BITMAPINFOHEADER dsBmih;
+  DWORD dsBitfields[3];
+  HANDLE dshSection;
+  DWORD dsOffset;
+} DIBSECTION;
+
+// A device context of a window (or of the screen, for a null window). Bitmaps can be made
+// with any of them: the context only names where the bitmap is meant to be shown.
 HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
+// The pixel memory belongs to the bitmap, starts zeroed and lives until DeleteObject.
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset);
 BOOL DeleteObject(HGDIOBJ object);
+// For a bitmap: fills a BITMAP, or a DIBSECTION when size allows; with a null buffer it
+// returns the size it would write. 0 for an unknown object or a buffer too small.
 int GetObjectA(HGDIOBJ object, int size, LPVOID buffer);
