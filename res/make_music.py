@@ -37,9 +37,9 @@ KICK, SNARE, HAT, BASS, PAD1, PAD2, PAD3, AIR, COMP, LEAD, ECHO, GLASS = range(N
 PADS = (PAD1, PAD2, PAD3)
 
 # Effects and volume-column commands used below.
-FX_ARP, FX_PORTA_UP, FX_PORTA_DOWN, FX_TONE_PORTA, FX_VIBRATO = 0x0, 0x1, 0x2, 0x3, 0x4
-FX_VIB_VOLSLIDE, FX_PAN, FX_VOLSLIDE, FX_EXT, FX_PANSLIDE = 0x6, 0x8, 0xA, 0xE, 0x19
-EXT_LOOP, EXT_RETRIG, EXT_CUT, EXT_DELAY, EXT_PATDELAY = 0x60, 0x90, 0xC0, 0xD0, 0xE0
+FX_ARP, FX_PORTA_DOWN, FX_TONE_PORTA, FX_VIBRATO = 0x0, 0x2, 0x3, 0x4
+FX_PAN, FX_VOLSLIDE, FX_EXT, FX_PANSLIDE = 0x8, 0xA, 0xE, 0x19
+EXT_LOOP, EXT_RETRIG, EXT_DELAY, EXT_PATDELAY = 0x60, 0x90, 0xD0, 0xE0
 KEY_OFF = 97
 
 
@@ -49,22 +49,6 @@ def vol(v):
 
 def vol_slide_down(x):
     return 0x60 + x
-
-
-def vol_slide_up(x):
-    return 0x70 + x
-
-
-def vol_vib_depth(x):
-    return 0xB0 + x
-
-
-def vol_pan(x):
-    return 0xC0 + x
-
-
-def vol_pan_right(x):
-    return 0xE0 + x
 
 
 def vol_porta(x):
