@@ -1,2 +1,4 @@
-// Placeholder entry point until the main window lands.
-int main() { return 0; }
+// The executable's entry point. It takes no command line; everything happens in AppEntry.
+#include "app/app.h"
+
+int main() { AppEntry(); }

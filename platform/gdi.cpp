@@ -126,6 +126,44 @@ int GetObjectA(HGDIOBJ object, int size, LPVOID buffer) {
   return sizeof(DIBSECTION);
 }
 
+HBRUSH CreateSolidBrush(COLORREF color) {
+  auto object = std::make_unique<PlatGdiObject>();
+  object->type = PLAT_GDI_BRUSH;
+  object->brush.color = color & 0xFFFFFF;
+  return PlatHandleFromNumber<HBRUSH>(PlatHandleAdd(gObjects, std::move(object)));
+}
+
+HBRUSH CreatePatternBrush(HBITMAP bitmapHandle) {
+  PlatGdiObject* source = PlatGdiGet(bitmapHandle, PLAT_GDI_BITMAP);
+  if (!source) return nullptr;
+  const PlatBitmap& bitmap = source->bitmap;
+  auto object = std::make_unique<PlatGdiObject>();
+  object->type = PLAT_GDI_BRUSH;
+  PlatBrush& brush = object->brush;
+  brush.pattern = true;
+  brush.width = bitmap.width;
+  brush.height = bitmap.height;
+  brush.tile.resize((size_t)bitmap.width * bitmap.height);
+  for (LONG y = 0; y < bitmap.height; ++y)
+    for (LONG x = 0; x < bitmap.width; ++x) brush.tile[(size_t)y * bitmap.width + x] = PlatBitmapPixel(bitmap, x, y);
+  return PlatHandleFromNumber<HBRUSH>(PlatHandleAdd(gObjects, std::move(object)));
+}
+
+// System colours of a plain light desktop theme; only the face and window colours are used.
+DWORD GetSysColor(int index) {
+  switch (index) {
+    case COLOR_WINDOW: return RGB(255, 255, 255);
+    case COLOR_BTNFACE: return RGB(240, 240, 240);
+    default: return RGB(0, 0, 0);
+  }
+}
+
+// System colour brushes are the colour index + 1, as a class background names them; they
+// are not objects of the table and DeleteObject leaves them alone.
+HBRUSH GetSysColorBrush(int index) {
+  return index >= 0 && index < 31 ? (HBRUSH)(UINT_PTR)(index + 1) : nullptr;
+}
+
 DWORD PlatBitmapPixel(const PlatBitmap& bitmap, LONG x, LONG y) {
   LONG row = bitmap.topDown ? y : bitmap.height - 1 - y;
   const BYTE* line = bitmap.pixels.get() + (size_t)row * bitmap.stride;

@@ -67,3 +67,27 @@ BOOL DeleteObject(HGDIOBJ object);
 // For a bitmap: fills a BITMAP, or a DIBSECTION when size allows; with a null buffer it
 // returns the size it would write. 0 for an unknown object or a buffer too small.
 int GetObjectA(HGDIOBJ object, int size, LPVOID buffer);
+
+typedef struct tagPAINTSTRUCT {
+  HDC hdc;
+  BOOL fErase;
+  RECT rcPaint;
+  BOOL fRestore;
+  BOOL fIncUpdate;
+  BYTE rgbReserved[32];
+} PAINTSTRUCT, *LPPAINTSTRUCT;
+
+// Painting a window: BeginPaint sends WM_ERASEBKGND when the background needs erasing and
+// validates the window; EndPaint gives the context back.
+HDC BeginPaint(HWND window, LPPAINTSTRUCT paint);
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
+
+HBRUSH CreateSolidBrush(COLORREF color);
+// The brush keeps its own copy of the bitmap: the bitmap may be deleted before the brush.
+// It tiles from the origin of the client area it paints.
+HBRUSH CreatePatternBrush(HBITMAP bitmap);
+HBRUSH GetSysColorBrush(int index);
+DWORD GetSysColor(int index);
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+// A frame one pixel wide along the inside of the rectangle.
+int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
