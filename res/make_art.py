@@ -440,7 +440,10 @@ def artwork():
 
 
 def main(argv):
-    if "--check" not in argv:
+    if argv not in ([], ["--check"]):
+        print("usage: make_art.py [--check]", file=sys.stderr)
+        return 2
+    if not argv:
         for name, data in artwork().items():
             with open(os.path.join(HERE, name), "wb") as f:
                 f.write(data)

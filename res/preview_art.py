@@ -100,6 +100,9 @@ def parts():
 
 
 def main(argv):
+    if len(argv) > 1 or (argv and argv[0].startswith("-")):
+        print("usage: preview_art.py [output directory, default ./out]", file=sys.stderr)
+        return 2
     dest = argv[0] if argv else "out"
     os.makedirs(dest, exist_ok=True)
     scene(True).save(os.path.join(dest, "preview_light.png"))
