@@ -26,7 +26,7 @@
 #define IDT_FADE_OUT 333
 
 // The title the window carries and the single-instance check looks for.
-extern const char kAppTitle[];
+extern const char APP_TITLE[];
 
 // Process-wide state of the application window.
 struct AppState {
@@ -42,7 +42,7 @@ struct AppState {
   RECT windowRect;        // scratch for one drag step
   LONG fadeLevel;         // the window's opacity, 0 to 230 in steps of 10
 };
-extern AppState gApp;
+extern AppState appState;
 
 // The entry point: restores a running copy's window and ends, or runs the main window;
 // either way the process ends with code 0.

@@ -4,17 +4,17 @@
 // process. The exit code is 0 on both paths.
 #include "app/app.h"
 
-const char kAppTitle[] = "Orvenne Labs";
+const char APP_TITLE[] = "Orvenne Labs";
 
 void AppEntry(void) {
-  gApp.instance = GetModuleHandleA(nullptr);
-  gApp.cursor = LoadCursorA(gApp.instance, MAKEINTRESOURCEA(IDR_CURSOR));
-  if (HWND running = FindWindowA(nullptr, kAppTitle)) {
+  appState.instance = GetModuleHandleA(nullptr);
+  appState.cursor = LoadCursorA(appState.instance, MAKEINTRESOURCEA(IDR_CURSOR));
+  if (HWND running = FindWindowA(nullptr, APP_TITLE)) {
     ShowWindow(running, SW_RESTORE);
     SetForegroundWindow(running);
     ExitProcess(0);
   }
   InitCommonControls();
-  DialogBoxParamA(gApp.instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, AppDialogProc, 0);
+  DialogBoxParamA(appState.instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, AppDialogProc, 0);
   ExitProcess(0);
 }

@@ -5,22 +5,22 @@
 
 namespace {
 
-constexpr LONG kFadeStep = 10;
-constexpr LONG kFadeFinal = 230;  // not 255: the shown window stays slightly see-through
+constexpr LONG APP_FADE_STEP = 10;
+constexpr LONG APP_FADE_FINAL = 230;  // not 255: the shown window stays slightly see-through
 
 }  // namespace
 
 void CALLBACK AppFadeInTick(HWND, UINT, UINT_PTR, DWORD) {
-  gApp.fadeLevel += kFadeStep;
-  SetLayeredWindowAttributes(gApp.mainWindow, 0, (BYTE)gApp.fadeLevel, LWA_ALPHA);
-  if (gApp.fadeLevel >= kFadeFinal) KillTimer(gApp.mainWindow, IDT_FADE_IN);
+  appState.fadeLevel += APP_FADE_STEP;
+  SetLayeredWindowAttributes(appState.mainWindow, 0, (BYTE)appState.fadeLevel, LWA_ALPHA);
+  if (appState.fadeLevel >= APP_FADE_FINAL) KillTimer(appState.mainWindow, IDT_FADE_IN);
 }
 
 // The level stops at 0: a fade-out that starts before the first fade-in step would
 // otherwise go negative, where the opacity byte wraps to nearly opaque and 0 is never met.
 void CALLBACK AppFadeOutTick(HWND, UINT, UINT_PTR, DWORD) {
-  gApp.fadeLevel -= kFadeStep;
-  if (gApp.fadeLevel < 0) gApp.fadeLevel = 0;
-  SetLayeredWindowAttributes(gApp.mainWindow, 0, (BYTE)gApp.fadeLevel, LWA_ALPHA);
-  if (gApp.fadeLevel == 0) SendMessageA(gApp.mainWindow, WM_CLOSE, 0, 0);
+  appState.fadeLevel -= APP_FADE_STEP;
+  if (appState.fadeLevel < 0) appState.fadeLevel = 0;
+  SetLayeredWindowAttributes(appState.mainWindow, 0, (BYTE)appState.fadeLevel, LWA_ALPHA);
+  if (appState.fadeLevel == 0) SendMessageA(appState.mainWindow, WM_CLOSE, 0, 0);
 }

@@ -8,8 +8,8 @@ HBITMAP AppLoadPicture(UINT pictureId) {
   PngDecoder decoder;
   PngInit(&decoder);
   HBITMAP picture = nullptr;
-  if (PngLoadResource(&decoder, gApp.instance, MAKEINTRESOURCEA(pictureId)) && PngDecode(&decoder))
-    picture = PngCreateBitmap(&decoder, gApp.mainWindow);
+  if (PngLoadResource(&decoder, appState.instance, MAKEINTRESOURCEA(pictureId)) && PngDecode(&decoder))
+    picture = PngCreateBitmap(&decoder, appState.mainWindow);
   PngCleanup(&decoder);
   return picture;
 }

@@ -8,7 +8,7 @@
 #include "app/app.h"
 #include "player/player.h"
 
-AppState gApp;
+AppState appState;
 
 namespace {
 
@@ -16,27 +16,27 @@ struct AppButtonSpec {
   int x, y;
   UINT normal, pressed, hover, id;
 };
-const AppButtonSpec kButtons[] = {
+const AppButtonSpec APP_BUTTONS[] = {
     {113, 168, 501, 503, 502, IDC_LINK},
     {391, 7, 601, 603, 602, IDC_MINIMIZE},
     {419, 7, 701, 703, 702, IDC_CLOSE},
 };
 
 void AppInitialise(HWND window) {
-  SetWindowTextA(window, kAppTitle);
+  SetWindowTextA(window, APP_TITLE);
   SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  gApp.skinBitmap = AppLoadPicture(IDB_SKIN);
-  gApp.backgroundBrush = gApp.skinBitmap ? CreatePatternBrush(gApp.skinBitmap) : nullptr;
-  for (const AppButtonSpec& b : kButtons) {
+  appState.skinBitmap = AppLoadPicture(IDB_SKIN);
+  appState.backgroundBrush = appState.skinBitmap ? CreatePatternBrush(appState.skinBitmap) : nullptr;
+  for (const AppButtonSpec& b : APP_BUTTONS) {
     HWND button = AppCreateButton(window, b.x, b.y, b.normal, b.pressed, b.hover, b.id);
-    if (b.id == IDC_LINK) gApp.linkButton = button;
+    if (b.id == IDC_LINK) appState.linkButton = button;
   }
-  ModPlaySong(IDR_MUSIC, gApp.instance, 0);
+  ModPlaySong(IDR_MUSIC, appState.instance, 0);
   SetWindowLongA(window, GWL_EXSTYLE, GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_LAYERED);
   SetLayeredWindowAttributes(window, 0, 0, LWA_ALPHA);
   ShowWindow(window, SW_SHOW);
   SetTimer(window, IDT_FADE_IN, 40, AppFadeInTick);
-  SetFocus(gApp.linkButton);
+  SetFocus(appState.linkButton);
 }
 
 void AppPaintFrame(HWND window) {
@@ -51,25 +51,25 @@ void AppPaintFrame(HWND window) {
 }
 
 void AppDragStart(HWND window) {
-  gApp.dragging = 1;
+  appState.dragging = 1;
   SetCapture(window);
-  GetCursorPos(&gApp.lastCursor);
+  GetCursorPos(&appState.lastCursor);
 }
 
 // The step comes from the screen cursor, not the message's coordinates: those are relative
 // to the window that this very step moves.
 void AppDragStep(HWND window) {
-  GetWindowRect(window, &gApp.windowRect);
-  GetCursorPos(&gApp.currentCursor);
-  LONG dx = gApp.currentCursor.x - gApp.lastCursor.x;
-  LONG dy = gApp.currentCursor.y - gApp.lastCursor.y;
-  gApp.lastCursor = gApp.currentCursor;
-  const RECT& r = gApp.windowRect;
+  GetWindowRect(window, &appState.windowRect);
+  GetCursorPos(&appState.currentCursor);
+  LONG dx = appState.currentCursor.x - appState.lastCursor.x;
+  LONG dy = appState.currentCursor.y - appState.lastCursor.y;
+  appState.lastCursor = appState.currentCursor;
+  const RECT& r = appState.windowRect;
   MoveWindow(window, r.left + dx, r.top + dy, r.right - r.left, r.bottom - r.top, TRUE);
 }
 
 void AppDragEnd() {
-  gApp.dragging = 0;
+  appState.dragging = 0;
   ReleaseCapture();
 }
 
@@ -81,7 +81,7 @@ struct AppCommandEntry {
   UINT id;
   void (*run)(HWND window);
 };
-const AppCommandEntry kCommands[] = {
+const AppCommandEntry APP_COMMANDS[] = {
     {IDC_LINK, AppCommandLink},
     {IDC_MINIMIZE, AppCommandMinimize},
     {IDC_CLOSE, AppCommandClose},
@@ -90,17 +90,17 @@ const AppCommandEntry kCommands[] = {
 // Only commands with notification code 0; Enter and Escape arrive as 1 and 2 and do nothing.
 void AppCommand(HWND window, WPARAM wParam) {
   if (HIWORD(wParam) != 0) return;
-  for (const AppCommandEntry& c : kCommands)
+  for (const AppCommandEntry& c : APP_COMMANDS)
     if (c.id == LOWORD(wParam)) c.run(window);
 }
 
 // The handles are cleared once deleted: a second WM_CLOSE (the desktop's close arriving
 // as the fade-out ends) must not delete objects that later took the same numbers.
 void AppClose(HWND window) {
-  DeleteObject(gApp.skinBitmap);
-  gApp.skinBitmap = nullptr;
-  DeleteObject(gApp.backgroundBrush);
-  gApp.backgroundBrush = nullptr;
+  DeleteObject(appState.skinBitmap);
+  appState.skinBitmap = nullptr;
+  DeleteObject(appState.backgroundBrush);
+  appState.backgroundBrush = nullptr;
   ModPlaySong(0, nullptr, 0);
   EndDialog(window, 0);
 }
@@ -108,14 +108,14 @@ void AppClose(HWND window) {
 }  // namespace
 
 INT_PTR CALLBACK AppDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
-  gApp.mainWindow = window;
-  if (message >= WM_MOUSEFIRST && message <= WM_MBUTTONDBLCLK) SetCursor(gApp.cursor);
+  appState.mainWindow = window;
+  if (message >= WM_MOUSEFIRST && message <= WM_MBUTTONDBLCLK) SetCursor(appState.cursor);
   switch (message) {
     case WM_INITDIALOG: AppInitialise(window); break;
-    case WM_CTLCOLORDLG: return (INT_PTR)gApp.backgroundBrush;
+    case WM_CTLCOLORDLG: return (INT_PTR)appState.backgroundBrush;
     case WM_PAINT: AppPaintFrame(window); break;
     case WM_LBUTTONDOWN: AppDragStart(window); break;
-    case WM_MOUSEMOVE: if (gApp.dragging == 1) AppDragStep(window); break;
+    case WM_MOUSEMOVE: if (appState.dragging == 1) AppDragStep(window); break;
     case WM_LBUTTONUP: AppDragEnd(); break;
     case WM_COMMAND: AppCommand(window, wParam); break;
     case WM_CLOSE: AppClose(window); break;

@@ -408,12 +408,12 @@ void PlatX11ForeignActivate(unsigned long id) {
 }
 
 void PlatX11Mouse(PlatMouseEventType type, int xButton, Window window, int rootX, int rootY) {
-  static const PlatMouseButton kButtons[] = {PLAT_BUTTON_NONE, PLAT_BUTTON_LEFT, PLAT_BUTTON_MIDDLE, PLAT_BUTTON_RIGHT};
+  static const PlatMouseButton APP_BUTTONS[] = {PLAT_BUTTON_NONE, PLAT_BUTTON_LEFT, PLAT_BUTTON_MIDDLE, PLAT_BUTTON_RIGHT};
   PlatInputEvent event{};
   event.type = type;
   if (type != PLAT_MOUSE_MOVE) {
     if (xButton < 1 || xButton > 3) return;  // wheel and extra buttons
-    event.button = kButtons[xButton];
+    event.button = APP_BUTTONS[xButton];
   }
   auto it = gX.windows.find(window);
   event.window = it == gX.windows.end() ? 0 : it->second.handle;

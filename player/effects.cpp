@@ -66,7 +66,7 @@ void ModArpeggio(const ModEffectCall& call) {
 // ---- Retrigger volume changes (effect R) -------------------------------------------------
 
 using ModRetrigChange = int32_t (*)(int32_t volume);
-constexpr ModRetrigChange kRetrigChanges[16] = {
+constexpr ModRetrigChange MOD_RETRIG_CHANGES[16] = {
     [](int32_t v) { return v; },          [](int32_t v) { return v - 1; },
     [](int32_t v) { return v - 2; },      [](int32_t v) { return v - 4; },
     [](int32_t v) { return v - 8; },      [](int32_t v) { return v - 16; },
@@ -186,14 +186,14 @@ void ModNoteDelayTick(const ModEffectCall& call) {
   }
 }
 
-constexpr ModEffectHandler kExtendedRow[16] = {
+constexpr ModEffectHandler MOD_EXTENDED_ROW[16] = {
     ModNoEffect,          ModFinePortaUpRow,    ModFinePortaDownRow, ModNoEffect,
     ModVibratoControlRow, ModSetFinetuneRow,    ModPatternLoopRow,   ModTremoloControlRow,
     ModSetPanningFineRow, ModNoEffect,          ModFineVolumeUpRow,  ModFineVolumeDownRow,
     ModNoEffect,          ModNoteDelayRow,      ModPatternDelayRow,  ModNoEffect,
 };
 
-constexpr ModEffectHandler kExtendedTick[16] = {
+constexpr ModEffectHandler MOD_EXTENDED_TICK[16] = {
     ModNoEffect, ModNoEffect, ModNoEffect,    ModNoEffect,      ModNoEffect, ModNoEffect,
     ModNoEffect, ModNoEffect, ModNoEffect,    ModRetrigTick,    ModNoEffect, ModNoEffect,
     ModNoteCutTick, ModNoteDelayTick, ModNoEffect, ModNoEffect,
@@ -274,7 +274,7 @@ void ModPatternBreakRow(const ModEffectCall& call) {
   }
 }
 
-void ModExtendedRow(const ModEffectCall& call) { kExtendedRow[HighNibble(call.param)](call); }
+void ModExtendedRow(const ModEffectCall& call) { MOD_EXTENDED_ROW[HighNibble(call.param)](call); }
 
 void ModSpeedTempoRow(const ModEffectCall& call) {
   if (call.param < 32) {
@@ -331,7 +331,7 @@ void ModExtraFinePortaRow(const ModEffectCall& call) {
   }
 }
 
-constexpr ModEffectHandler kRowHandlers[0x22] = {
+constexpr ModEffectHandler MOD_ROW_HANDLERS[0x22] = {
     ModNoEffect,            // 0 arpeggio: ticks only
     ModPortaRow,            // 1
     ModPortaRow,            // 2
@@ -388,7 +388,7 @@ void ModVibratoSlideTick(const ModEffectCall& call) {
   ModVolumeSlide(call.channel);
 }
 
-void ModExtendedTick(const ModEffectCall& call) { kExtendedTick[HighNibble(call.param)](call); }
+void ModExtendedTick(const ModEffectCall& call) { MOD_EXTENDED_TICK[HighNibble(call.param)](call); }
 
 void ModGlobalSlideTick(const ModEffectCall&) {
   uint8_t x = HighNibble(modSong.globalVolSlideMem), y = LowNibble(modSong.globalVolSlideMem);
@@ -412,12 +412,12 @@ void ModMultiRetrigTick(const ModEffectCall& call) {
   if (c->retrigInterval == 0 || modSong.tick % c->retrigInterval != 0) return;
   c->updateFlags |= UPDATE_TRIGGER;
   if (c->retrigVolume != 0) {
-    c->volume = kRetrigChanges[c->retrigVolume & 15](c->volume);
+    c->volume = MOD_RETRIG_CHANGES[c->retrigVolume & 15](c->volume);
     c->updateFlags |= UPDATE_VOLUME;
   }
 }
 
-constexpr ModEffectHandler kTickHandlers[0x1E] = {
+constexpr ModEffectHandler MOD_TICK_HANDLERS[0x1E] = {
     ModArpeggio,            // 0
     ModPortaUpTick,         // 1
     ModPortaDownTick,       // 2
@@ -485,10 +485,10 @@ void ModEffectsBeginRow(void) { modJumpInRow = false; }
 
 void ModEffectRow(const ModEffectCall& call) {
   uint8_t effect = call.cell->effect;
-  if (effect < sizeof kRowHandlers / sizeof kRowHandlers[0]) kRowHandlers[effect](call);
+  if (effect < sizeof MOD_ROW_HANDLERS / sizeof MOD_ROW_HANDLERS[0]) MOD_ROW_HANDLERS[effect](call);
 }
 
 void ModEffectTick(const ModEffectCall& call) {
   uint8_t effect = call.cell->effect;
-  if (effect < sizeof kTickHandlers / sizeof kTickHandlers[0]) kTickHandlers[effect](call);
+  if (effect < sizeof MOD_TICK_HANDLERS / sizeof MOD_TICK_HANDLERS[0]) MOD_TICK_HANDLERS[effect](call);
 }

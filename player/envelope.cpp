@@ -71,10 +71,10 @@ struct ModWaveTable {
     }
   }
 };
-constexpr ModWaveTable kWaves;
+constexpr ModWaveTable MOD_WAVES;
 
 // Auto-vibrato quarter sine: 64 * sin(i * pi / 128) for i = 0 to 64.
-constexpr int8_t kAutoVibratoSine[65] = {
+constexpr int8_t MOD_AUTO_VIBRATO_SINE[65] = {
     0,  2,  3,  5,  6,  8,  9,  11, 12, 14, 16, 17, 19, 20, 22, 23, 24, 26, 27, 29, 30, 32,
     33, 34, 36, 37, 38, 39, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56,
     56, 57, 58, 59, 59, 60, 60, 61, 61, 62, 62, 62, 63, 63, 63, 64, 64, 64, 64, 64, 64};
@@ -82,7 +82,7 @@ constexpr int8_t kAutoVibratoSine[65] = {
 int32_t ModAutoVibratoWave(uint8_t type, int32_t a) {
   if (type == 0) {
     int32_t q = a % 128;
-    int32_t value = kAutoVibratoSine[q <= 64 ? q : 128 - q];
+    int32_t value = MOD_AUTO_VIBRATO_SINE[q <= 64 ? q : 128 - q];
     return a >= 128 ? -value : value;
   }
   if (type == 1) return a < 128 ? 64 : -64;
@@ -168,7 +168,7 @@ int32_t ModOscillator(ModChannel* channel, ModOscillatorKind kind) {
   uint8_t waveform = (vibrato ? channel->waveControl : channel->waveControl >> 4) & 3;
   uint8_t p = *position & 63;
   *position = (uint8_t)((p + speed) & 63);
-  return (depth * kWaves.values[waveform][p]) >> 5;
+  return (depth * MOD_WAVES.values[waveform][p]) >> 5;
 }
 
 int32_t ModAutoVibrato(ModChannel* channel, const ModInstrument* instrument) {

@@ -57,14 +57,14 @@ void ModColumnVibratoTick(ModChannel* c, uint8_t x) {
 void ModColumnTonePortaTick(ModChannel* c, uint8_t) { ModTonePortaStep(c); }
 
 // Indexed by the high nibble; 0x10-0x50 (set volume) are handled before the table.
-constexpr ModColumnHandler kColumnRow[16] = {
+constexpr ModColumnHandler MOD_COLUMN_ROW[16] = {
     ModColumnNothing,      ModColumnNothing,      ModColumnNothing,    ModColumnNothing,
     ModColumnNothing,      ModColumnNothing,      ModColumnVolumeDown, ModColumnVolumeUp,
     ModColumnVolumeDown,   ModColumnVolumeUp,     ModColumnVibratoSpeed, ModColumnVibratoDepth,
     ModColumnSetPanning,   ModColumnPanLeft,      ModColumnPanRight,   ModColumnTonePorta,
 };
 
-constexpr ModColumnHandler kColumnTick[16] = {
+constexpr ModColumnHandler MOD_COLUMN_TICK[16] = {
     ModColumnNothing,        ModColumnNothing,      ModColumnNothing, ModColumnNothing,
     ModColumnNothing,        ModColumnNothing,      ModColumnVolumeDownTick,
     ModColumnVolumeUpTick,   ModColumnNothing,      ModColumnNothing, ModColumnNothing,
@@ -79,9 +79,9 @@ void ModVolumeColumn(ModChannel* channel, uint8_t volume) {
     channel->volume = volume - 0x10;
     return;
   }
-  kColumnRow[volume >> 4](channel, volume & 15);
+  MOD_COLUMN_ROW[volume >> 4](channel, volume & 15);
 }
 
 void ModVolumeColumnTick(ModChannel* channel, uint8_t volume) {
-  kColumnTick[volume >> 4](channel, volume & 15);
+  MOD_COLUMN_TICK[volume >> 4](channel, volume & 15);
 }

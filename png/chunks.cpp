@@ -11,7 +11,7 @@
 
 namespace {
 
-const BYTE kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+const BYTE PNG_SIGNATURE[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 
 DWORD ReadBigEndian32(const BYTE* p) {
   return ((DWORD)p[0] << 24) | ((DWORD)p[1] << 16) | ((DWORD)p[2] << 8) | (DWORD)p[3];
@@ -21,7 +21,7 @@ struct KnownChunk {
   char name[5];
   PngChunkKind kind;
 };
-const KnownChunk kKnownChunks[] = {
+const KnownChunk PNG_KNOWN_CHUNKS[] = {
     {"IHDR", PNG_CHUNK_IHDR},
     {"PLTE", PNG_CHUNK_PLTE},
     {"IDAT", PNG_CHUNK_IDAT},
@@ -31,7 +31,7 @@ const KnownChunk kKnownChunks[] = {
 PngChunkKind ClassifyChunk(const BYTE* type) {
   // Bit 5 of the first letter is ignored, so "iHDR" counts as IHDR.
   BYTE first = type[0] & ~0x20;
-  for (const KnownChunk& known : kKnownChunks) {
+  for (const KnownChunk& known : PNG_KNOWN_CHUNKS) {
     if (first == (BYTE)known.name[0] && memcmp(type + 1, known.name + 1, 3) == 0) return known.kind;
   }
   return (type[0] & 0x20) ? PNG_CHUNK_ANCILLARY : PNG_CHUNK_UNKNOWN_CRITICAL;
@@ -42,7 +42,7 @@ struct AcceptedDepths {
   BYTE colourType;
   DWORD depthMask;
 };
-const AcceptedDepths kAcceptedPairs[] = {
+const AcceptedDepths PNG_ACCEPTED_PAIRS[] = {
     {0, (1u << 1) | (1u << 2) | (1u << 4) | (1u << 8) | (1u << 16)},
     {2, (1u << 8) | (1u << 16)},
     {3, (1u << 1) | (1u << 2) | (1u << 4) | (1u << 8)},
@@ -52,7 +52,7 @@ const AcceptedDepths kAcceptedPairs[] = {
 
 bool IsAcceptedPair(BYTE colourType, BYTE bitDepth) {
   if (bitDepth > 16) return false;
-  for (const AcceptedDepths& pair : kAcceptedPairs) {
+  for (const AcceptedDepths& pair : PNG_ACCEPTED_PAIRS) {
     if (pair.colourType == colourType) return (pair.depthMask >> bitDepth) & 1;
   }
   return false;
@@ -84,7 +84,7 @@ int PngReadHeader(PngDecoder* decoder) {
   decoder->firstDataChunk = nullptr;
   decoder->paletteData = nullptr;
   decoder->errorCode = PNG_ERR_NONE;
-  if (decoder->sourceSize < 16 || memcmp(decoder->sourceData, kSignature, 8) != 0) {
+  if (decoder->sourceSize < 16 || memcmp(decoder->sourceData, PNG_SIGNATURE, 8) != 0) {
     return Fail(decoder, PNG_ERR_BAD_DATA);
   }
 

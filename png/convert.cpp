@@ -92,12 +92,12 @@ struct ConverterChoice {
   BYTE colourType;
   BYTE converter;
 };
-const ConverterChoice kConverterChoices[9] = {
+const ConverterChoice PNG_CONVERTER_CHOICES[9] = {
     {2, 0, 11}, {16, 0, 6}, {8, 2, 12}, {16, 2, 7}, {2, 3, 11}, {8, 4, 6}, {16, 4, 10}, {8, 6, 14}, {16, 6, 9},
 };
 
 BYTE ChooseConverter(BYTE colourType, BYTE bitDepth) {
-  for (const ConverterChoice& choice : kConverterChoices) {
+  for (const ConverterChoice& choice : PNG_CONVERTER_CHOICES) {
     if (choice.bitDepth == bitDepth && choice.colourType == colourType) return choice.converter;
   }
   return 0;

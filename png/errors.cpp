@@ -7,7 +7,7 @@ struct ErrorName {
   DWORD code;
   const char* name;
 };
-const ErrorName kErrorNames[] = {
+const ErrorName PNG_ERROR_NAMES[] = {
     {PNG_ERR_NONE, "no error"},
     {PNG_ERR_NO_MEMORY, "out of memory"},
     {PNG_ERR_BUSY, "decoder already holds a picture"},
@@ -22,7 +22,7 @@ const ErrorName kErrorNames[] = {
 }  // namespace
 
 const char* PngErrorName(DWORD code) {
-  for (const ErrorName& entry : kErrorNames) {
+  for (const ErrorName& entry : PNG_ERROR_NAMES) {
     if (entry.code == code) return entry.name;
   }
   return "unknown error";

@@ -14,19 +14,19 @@
 
 namespace {
 
-const BYTE kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
-const WORD kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+const BYTE PNG_CODE_LENGTH_ORDER[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+const WORD PNG_LENGTH_BASE[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                               31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-const BYTE kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-const WORD kDistanceBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+const BYTE PNG_LENGTH_EXTRA[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+const WORD PNG_DISTANCE_BASE[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
                                 193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-const BYTE kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-const WORD kLowBits[17] = {0x0,   0x1,   0x3,   0x7,   0xF,    0x1F,   0x3F,   0x7F,  0xFF,
+const BYTE PNG_DISTANCE_EXTRA[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+const WORD PNG_LOW_BITS[17] = {0x0,   0x1,   0x3,   0x7,   0xF,    0x1F,   0x3F,   0x7F,  0xFF,
                            0x1FF, 0x3FF, 0x7FF, 0xFFF, 0x1FFF, 0x3FFF, 0x7FFF, 0xFFFF};
 
 // Enough bits for the longest step taken between refills: a 15-bit length code with 5 extra
 // bits and a 15-bit distance code with 13 extra bits.
-const unsigned kRefillBelow = 48;
+const unsigned PNG_REFILL_BELOW = 48;
 
 // Bits not yet used, the next one lowest. After the stream has ended the reader appends
 // zero bytes ("phantom" bits, at the top); once any of them is used the input has run out.
@@ -57,7 +57,7 @@ inline bool RanOut(const BitReader* r) {
 
 // The caller has made sure that `n` bits are there.
 inline unsigned TakeBits(BitReader* r, unsigned n) {
-  unsigned value = (unsigned)r->bits & kLowBits[n];
+  unsigned value = (unsigned)r->bits & PNG_LOW_BITS[n];
   r->bits >>= n;
   r->count -= n;
   return value;
@@ -126,7 +126,7 @@ bool InflateCodes(BitReader* r, Output* out, const PngHuffmanTable* literals, un
                   const PngHuffmanTable* distances) {
   BYTE* next = out->next;
   for (;;) {
-    if (r->count < kRefillBelow) Refill(r);
+    if (r->count < PNG_REFILL_BELOW) Refill(r);
     int symbol = DecodeSymbol(r, literals, literalMax);
     if (symbol < 0 || RanOut(r)) return false;
     if (symbol < 256) {
@@ -136,7 +136,7 @@ bool InflateCodes(BitReader* r, Output* out, const PngHuffmanTable* literals, un
     }
     if (symbol == 256) break;
     if (symbol > 285) return false;  // 286 and 287 may have codes but mean nothing
-    unsigned length = kLengthBase[symbol - 257] + TakeBits(r, kLengthExtra[symbol - 257]);
+    unsigned length = PNG_LENGTH_BASE[symbol - 257] + TakeBits(r, PNG_LENGTH_EXTRA[symbol - 257]);
     int code;
     if (distances) {
       code = DecodeSymbol(r, distances, 15);
@@ -145,7 +145,7 @@ bool InflateCodes(BitReader* r, Output* out, const PngHuffmanTable* literals, un
       for (int i = 0; i < 5; i++) code = (code << 1) | (int)TakeBits(r, 1);
     }
     if (code < 0 || code > 29) return false;  // 30 and 31 likewise
-    size_t distance = kDistanceBase[code] + TakeBits(r, kDistanceExtra[code]);
+    size_t distance = PNG_DISTANCE_BASE[code] + TakeBits(r, PNG_DISTANCE_EXTRA[code]);
     if (RanOut(r) || distance > (size_t)(next - out->start) || length > (size_t)(out->end - next)) return false;
     const BYTE* from = next - distance;
     if (distance >= length) {
@@ -180,7 +180,7 @@ bool ReadCodeLengths(BitReader* r, BYTE* lengths, unsigned total) {
   BYTE codeLengths[19] = {};
   for (unsigned i = 0; i < codeLengthCount; i++) {
     if (r->count < 3) Refill(r);
-    codeLengths[kCodeLengthOrder[i]] = (BYTE)TakeBits(r, 3);
+    codeLengths[PNG_CODE_LENGTH_ORDER[i]] = (BYTE)TakeBits(r, 3);
   }
   WORD counts[16];
   CountLengths(codeLengths, 19, counts);

@@ -17,13 +17,13 @@ const PngPass PngPassGeometry[7] = {
 namespace {
 
 // Passes present for widths (or heights) 1, 2, 3, 4 and 5 or more.
-const BYTE kMaskByWidth[5] = {0x55, 0x75, 0x7D, 0x7D, 0x7F};
-const BYTE kMaskByHeight[5] = {0x2B, 0x6B, 0x7B, 0x7B, 0x7F};
+const BYTE PNG_MASK_BY_WIDTH[5] = {0x55, 0x75, 0x7D, 0x7D, 0x7F};
+const BYTE PNG_MASK_BY_HEIGHT[5] = {0x2B, 0x6B, 0x7B, 0x7B, 0x7F};
 
-const BYTE kSamplesPerPixel[7] = {1, 0, 3, 1, 2, 0, 4};  // by colour type
+const BYTE PNG_SAMPLES_PER_PIXEL[7] = {1, 0, 3, 1, 2, 0, 4};  // by colour type
 
 // The largest size any buffer or bitmap of the decoder may have.
-const uint64_t kLargestSize = 0x7FFFFFFF;
+const uint64_t PNG_LARGEST_SIZE = 0x7FFFFFFF;
 
 uint64_t RowLength64(uint64_t pixels, uint64_t bitsPerPixel) {
   return (pixels * bitsPerPixel + 7) / 8;
@@ -50,7 +50,7 @@ BYTE PngPassMask(DWORD width, DWORD height) {
   DWORD w = width < 5 ? width : 5;
   DWORD h = height < 5 ? height : 5;
   if (w == 0 || h == 0) return 0;
-  return kMaskByWidth[w - 1] & kMaskByHeight[h - 1];
+  return PNG_MASK_BY_WIDTH[w - 1] & PNG_MASK_BY_HEIGHT[h - 1];
 }
 
 DWORD PngPassColumns(int pass, DWORD width) {
@@ -64,7 +64,7 @@ DWORD PngPassRows(int pass, DWORD height) {
 }
 
 DWORD PngBitsPerPixel(BYTE colourType, BYTE bitDepth) {
-  DWORD samples = colourType < 7 ? kSamplesPerPixel[colourType] : 0;
+  DWORD samples = colourType < 7 ? PNG_SAMPLES_PER_PIXEL[colourType] : 0;
   return samples * bitDepth;
 }
 
@@ -82,13 +82,13 @@ DWORD PngImageDataSize(const PngDecoder* decoder) {
 }
 
 int PngSizesFit(const PngDecoder* decoder) {
-  if (decoder->width > kLargestSize || decoder->height > kLargestSize) return 0;
+  if (decoder->width > PNG_LARGEST_SIZE || decoder->height > PNG_LARGEST_SIZE) return 0;
   uint64_t bitsPerPixel = PngBitsPerPixel(decoder->colourType, decoder->bitDepth);
   uint64_t rowBuffers = 2 * RowLength64(decoder->width, bitsPerPixel) + 24;
   uint64_t bitCount = PngBitmapBitCount(decoder->colourType, decoder->bitDepth);
   uint64_t stride = (decoder->width * bitCount + 31) / 32 * 4;
-  return ImageDataSize64(decoder) <= kLargestSize && rowBuffers <= kLargestSize && stride + 16 <= kLargestSize &&
-         stride * decoder->height <= kLargestSize;
+  return ImageDataSize64(decoder) <= PNG_LARGEST_SIZE && rowBuffers <= PNG_LARGEST_SIZE && stride + 16 <= PNG_LARGEST_SIZE &&
+         stride * decoder->height <= PNG_LARGEST_SIZE;
 }
 
 namespace {

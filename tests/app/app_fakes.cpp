@@ -14,7 +14,7 @@ bool SkinAlive() {
 }
 
 void Note(const char* what, std::vector<UINT> args, HWND window = nullptr) {
-  PlatHeadlessWindowState main = PlatHeadlessWindow(gApp.mainWindow);
+  PlatHeadlessWindowState main = PlatHeadlessWindow(appState.mainWindow);
   gAppFakeCalls.push_back(AppFakeCall{what, std::move(args), window, PlatHeadlessNow(), SkinAlive(), main.visible,
                                       main.layered, main.topmost, main.title});
 }
@@ -35,9 +35,9 @@ HBITMAP AppLoadPicture(UINT id) {
   BITMAPINFO info{};
   info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 450, -212, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   DWORD* bits = nullptr;
-  HDC dc = GetDC(gApp.mainWindow);
+  HDC dc = GetDC(appState.mainWindow);
   gAppFakeSkin = CreateDIBSection(dc, &info, DIB_RGB_COLORS, (void**)&bits, nullptr, 0);
-  ReleaseDC(gApp.mainWindow, dc);
+  ReleaseDC(appState.mainWindow, dc);
   for (LONG y = 0; y < 212; ++y)
     for (LONG x = 0; x < 450; ++x) bits[y * 450 + x] = AppFakeSkinColour(x, y) | 0xFF000000;
   return gAppFakeSkin;

@@ -27,7 +27,7 @@ class App : public testing::Test {
   void SetUp() override {
     PlatHeadlessReset();
     AppFakeReset();
-    gApp = AppState{};
+    appState = AppState{};
     PlatSetExitHook(ThrowOnExit);
   }
   void TearDown() override {
@@ -55,7 +55,7 @@ class App : public testing::Test {
     return -1;
   }
 
-  static void Post(UINT message, WPARAM wParam = 0) { PostMessageA(gApp.mainWindow, message, wParam, 0); }
+  static void Post(UINT message, WPARAM wParam = 0) { PostMessageA(appState.mainWindow, message, wParam, 0); }
 
   const AppFakeCall* Find(const char* what) {
     for (const AppFakeCall& c : gAppFakeCalls)
@@ -73,11 +73,11 @@ TEST_F(App, InitialisationOrderAndWhatTheWindowShows) {
   std::vector<BYTE> opacity;
   int code = Run([&](int step) {
     if (step != 0) return;
-    state = PlatHeadlessWindow(gApp.mainWindow);
+    state = PlatHeadlessWindow(appState.mainWindow);
     focus = GetFocus();
-    opacity = PlatHeadlessOpacityHistory(gApp.mainWindow);
+    opacity = PlatHeadlessOpacityHistory(appState.mainWindow);
     const POINT at[8] = {{5, 5}, {300, 120}, {1, 1}, {0, 0}, {449, 0}, {0, 210}, {449, 210}, {200, 210}};
-    for (int i = 0; i < 8; ++i) pixels[i] = PlatHeadlessPixel(gApp.mainWindow, at[i].x, at[i].y);
+    for (int i = 0; i < 8; ++i) pixels[i] = PlatHeadlessPixel(appState.mainWindow, at[i].x, at[i].y);
     Post(WM_CLOSE);
   });
   EXPECT_EQ(code, 0);
@@ -94,7 +94,7 @@ TEST_F(App, InitialisationOrderAndWhatTheWindowShows) {
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(gAppFakeCalls[1 + i].what, "button");
     EXPECT_EQ(gAppFakeCalls[1 + i].args, buttons[i]);
-    EXPECT_EQ(gAppFakeCalls[1 + i].window, gApp.mainWindow);
+    EXPECT_EQ(gAppFakeCalls[1 + i].window, appState.mainWindow);
   }
   const AppFakeCall& play = gAppFakeCalls[4];
   EXPECT_EQ(play.what, "play");
@@ -112,7 +112,7 @@ TEST_F(App, InitialisationOrderAndWhatTheWindowShows) {
   EXPECT_EQ(state.rect.right, kCentred.right);
   EXPECT_EQ(state.rect.bottom, kCentred.bottom);
   EXPECT_NE(focus, nullptr);
-  EXPECT_EQ(focus, gApp.linkButton) << "the focus is on the link button";
+  EXPECT_EQ(focus, appState.linkButton) << "the focus is on the link button";
 
   EXPECT_EQ(pixels[0], AppFakeSkinColour(5, 5)) << "the skin tiles the face from the client origin";
   EXPECT_EQ(pixels[1], AppFakeSkinColour(300, 120));
@@ -125,8 +125,8 @@ TEST_F(App, MissingSkinLeavesTheDefaultBackgroundWithItsFrame) {
   DWORD face = 0, frame = 1;
   EXPECT_EQ(Run([&](int step) {
               if (step != 0) return;
-              face = PlatHeadlessPixel(gApp.mainWindow, 100, 100);
-              frame = PlatHeadlessPixel(gApp.mainWindow, 0, 100);
+              face = PlatHeadlessPixel(appState.mainWindow, 100, 100);
+              frame = PlatHeadlessPixel(appState.mainWindow, 0, 100);
               Post(WM_CLOSE);
             }),
             0);
@@ -164,7 +164,7 @@ TEST_F(App, FadeSequences) {
         closedTwice = true;
         Post(WM_COMMAND, IDC_CLOSE);
       }
-      if (now >= 2000 && atTwoSeconds.empty()) atTwoSeconds = PlatHeadlessOpacityHistory(gApp.mainWindow);
+      if (now >= 2000 && atTwoSeconds.empty()) atTwoSeconds = PlatHeadlessOpacityHistory(appState.mainWindow);
       if (now >= 3000) Post(WM_CLOSE);
     }, 3000);
     EXPECT_EQ(code, 0);
@@ -201,14 +201,14 @@ TEST_F(App, FadeLevelNeverLeavesZeroTo230) {
                   closed = true;
                   Post(WM_COMMAND, IDC_CLOSE);
                 }
-                history = PlatHeadlessOpacityHistory(gApp.mainWindow);
+                history = PlatHeadlessOpacityHistory(appState.mainWindow);
                 if (PlatHeadlessNow() >= 3000) Post(WM_CLOSE);
               }),
               0);
     ASSERT_NE(Find("stop"), nullptr);
     EXPECT_LT(Find("stop")->time, 2000u) << "the fade-out closed the window";
     for (BYTE level : history) EXPECT_LE(level, 230);
-    EXPECT_EQ(gApp.fadeLevel, 0);
+    EXPECT_EQ(appState.fadeLevel, 0);
   }
 }
 
@@ -222,7 +222,7 @@ TEST_F(App, DraggingFollowsTheScreenCursorUnderCapture) {
                         {20, 5}};
   EXPECT_EQ(Run([&](int step) {
               RECT r;
-              GetWindowRect(gApp.mainWindow, &r);
+              GetWindowRect(appState.mainWindow, &r);
               if (step > 0) rects.push_back(r);
               captures.push_back(GetCapture());
               switch (step) {
@@ -239,9 +239,9 @@ TEST_F(App, DraggingFollowsTheScreenCursorUnderCapture) {
   ASSERT_GE(rects.size(), 6u);
   EXPECT_EQ(rects[0].left, kCentred.left) << "a move without a press does not drag";
   EXPECT_NE(cursorAfterMove, nullptr);
-  EXPECT_EQ(cursorAfterMove, gApp.cursor) << "it only sets the cursor";
+  EXPECT_EQ(cursorAfterMove, appState.cursor) << "it only sets the cursor";
   EXPECT_EQ(rects[1].left, kCentred.left) << "the press alone moves nothing";
-  EXPECT_EQ(captures[2], gApp.mainWindow);
+  EXPECT_EQ(captures[2], appState.mainWindow);
   EXPECT_EQ(rects[2].left, kCentred.left + 30);
   EXPECT_EQ(rects[2].top, kCentred.top + 40);
   LONG x = kCentred.left + 30 + (10 - path[1].x), y = kCentred.top + 40 + (10 - path[1].y);
@@ -260,7 +260,7 @@ TEST_F(App, EveryClientMouseMessageSetsTheCursorAndOnlyTheLeftButtonDrags) {
   EXPECT_EQ(Run([&](int step) {
               cursors.push_back(GetCursor());
               RECT r;
-              GetWindowRect(gApp.mainWindow, &r);
+              GetWindowRect(appState.mainWindow, &r);
               lefts.push_back(r.left);
               SetCursor(nullptr);
               if (step == 0) PlatHeadlessMouseMove(kCentred.left + 50, kCentred.top + 50);
@@ -271,8 +271,8 @@ TEST_F(App, EveryClientMouseMessageSetsTheCursorAndOnlyTheLeftButtonDrags) {
             }),
             0);
   ASSERT_GE(cursors.size(), 7u);
-  for (int i = 1; i <= 6; ++i) EXPECT_EQ(cursors[i], gApp.cursor) << "after event " << i;
-  EXPECT_NE(gApp.cursor, nullptr);
+  for (int i = 1; i <= 6; ++i) EXPECT_EQ(cursors[i], appState.cursor) << "after event " << i;
+  EXPECT_NE(appState.cursor, nullptr);
   EXPECT_EQ(lefts[6], kCentred.left) << "right and middle presses do not drag";
 }
 
@@ -291,13 +291,13 @@ TEST_F(App, OnlyCommands301To303WithCodeZeroAct) {
               if (step > 0 && step <= (int)std::size(cases)) {
                 std::string effect;
                 if (Find("link")) effect = "link";
-                if (IsIconic(gApp.mainWindow)) effect = "minimize";
-                if (KillTimer(gApp.mainWindow, IDT_FADE_OUT)) effect = "fade";
+                if (IsIconic(appState.mainWindow)) effect = "minimize";
+                if (KillTimer(appState.mainWindow, IDT_FADE_OUT)) effect = "fade";
                 effects.push_back(effect);
                 gAppFakeCalls.clear();
-                ShowWindow(gApp.mainWindow, SW_RESTORE);
+                ShowWindow(appState.mainWindow, SW_RESTORE);
               }
-              if (step < (int)std::size(cases)) SendMessageA(gApp.mainWindow, WM_COMMAND, cases[step].wParam, 0);
+              if (step < (int)std::size(cases)) SendMessageA(appState.mainWindow, WM_COMMAND, cases[step].wParam, 0);
               else Post(WM_CLOSE);
             }),
             0);
@@ -328,11 +328,11 @@ TEST_F(App, SecondCloseDeletesNothingElse) {
   HBRUSH bystander = nullptr;
   EXPECT_EQ(Run([&](int step) {
               if (step != 1) return;
-              SendMessageA(gApp.mainWindow, WM_CLOSE, 0, 0);
+              SendMessageA(appState.mainWindow, WM_CLOSE, 0, 0);
               // New objects may take the numbers the skin objects had.
               bystander = CreateSolidBrush(RGB(1, 1, 1));
               HBRUSH other = CreateSolidBrush(RGB(2, 2, 2));
-              SendMessageA(gApp.mainWindow, WM_CLOSE, 0, 0);
+              SendMessageA(appState.mainWindow, WM_CLOSE, 0, 0);
               EXPECT_TRUE(DeleteObject(other)) << "still alive after the second close";
             }),
             0);
@@ -347,16 +347,16 @@ TEST_F(App, RepaintsDrawTheFrameAndLeaveNoBrushBehind) {
               if (step == 0) {
                 objects = PlatGdiLiveObjects();
                 dcs = PlatLiveDCs();
-                presents = PlatHeadlessWindow(gApp.mainWindow).presents;
+                presents = PlatHeadlessWindow(appState.mainWindow).presents;
               }
               if (step < 100) {
-                InvalidateRect(gApp.mainWindow, nullptr, TRUE);
+                InvalidateRect(appState.mainWindow, nullptr, TRUE);
                 return;
               }
               EXPECT_EQ(PlatGdiLiveObjects(), objects);
               EXPECT_EQ(PlatLiveDCs(), dcs);
-              EXPECT_GE(PlatHeadlessWindow(gApp.mainWindow).presents, presents + 100);
-              corner = PlatHeadlessPixel(gApp.mainWindow, 449, 210);
+              EXPECT_GE(PlatHeadlessWindow(appState.mainWindow).presents, presents + 100);
+              corner = PlatHeadlessPixel(appState.mainWindow, 449, 210);
               Post(WM_CLOSE);
             }),
             0);

@@ -35,12 +35,12 @@ struct BitWriter {
   void AlignToByte() { used = 8; }
 };
 
-const uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+const uint16_t PNG_LENGTH_BASE[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                                   31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-const uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-const uint16_t kDistanceBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+const uint8_t PNG_LENGTH_EXTRA[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+const uint16_t PNG_DISTANCE_BASE[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
                                     193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-const uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+const uint8_t PNG_DISTANCE_EXTRA[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
 // Canonical codes from code lengths.
 std::vector<uint32_t> CanonicalCodes(const std::vector<uint8_t>& lengths) {
@@ -104,14 +104,14 @@ struct DeflateWriter {
   void Literal(uint8_t byte) { Symbol(byte); }
   void Match(unsigned length, unsigned distance) {
     int l = 28;
-    while (kLengthBase[l] > length) l--;
+    while (PNG_LENGTH_BASE[l] > length) l--;
     if (length == 258) l = 28;
     Symbol(257 + l);
-    out.Bits(length - kLengthBase[l], kLengthExtra[l]);
+    out.Bits(length - PNG_LENGTH_BASE[l], PNG_LENGTH_EXTRA[l]);
     int d = 29;
-    while (kDistanceBase[d] > distance) d--;
+    while (PNG_DISTANCE_BASE[d] > distance) d--;
     Distance(d);
-    out.Bits(distance - kDistanceBase[d], kDistanceExtra[d]);
+    out.Bits(distance - PNG_DISTANCE_BASE[d], PNG_DISTANCE_EXTRA[d]);
   }
   void EndBlock() { Symbol(256); }
   void StoredBlock(bool final, const Bytes& data) {
