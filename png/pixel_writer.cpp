@@ -72,33 +72,22 @@ void PlaceBytes(int pass, DWORD bitsPerPixel, DWORD stride, const BYTE* row, DWO
   }
 }
 
-void PlaceNibbles(int pass, DWORD, DWORD stride, const BYTE* row, DWORD length, BYTE* out) {
+// 1- and 4-bit pixels: each is ORed into its place in the cleared row. `shift` is log2 of
+// the pixels per byte (1 for 4-bit, 3 for 1-bit).
+void PlacePacked(int pass, DWORD bitsPerPixel, DWORD shift, DWORD stride, const BYTE* row, DWORD length, BYTE* out) {
   if (pass == 7) {
     memcpy(out, row, length < stride ? length : stride);
     return;
   }
   const PngPass& geometry = PngPassGeometry[pass - 1];
-  size_t pixels = (size_t)length * 2;
+  const size_t last = ((size_t)1 << shift) - 1;  // index of the last pixel within a byte
+  const BYTE mask = (BYTE)((1u << bitsPerPixel) - 1);
+  size_t pixels = (size_t)length << shift;
   for (size_t k = 0; k < pixels; k++) {
     size_t column = geometry.firstColumn + (k << geometry.columnShift);
-    if (column / 2 >= stride) break;  // spare pixels of the last byte, past the row
-    BYTE value = (k & 1) ? (row[k / 2] & 0x0F) : (row[k / 2] >> 4);
-    out[column / 2] |= (column & 1) ? value : (BYTE)(value << 4);
-  }
-}
-
-void PlaceBits(int pass, DWORD, DWORD stride, const BYTE* row, DWORD length, BYTE* out) {
-  if (pass == 7) {
-    memcpy(out, row, length < stride ? length : stride);
-    return;
-  }
-  const PngPass& geometry = PngPassGeometry[pass - 1];
-  size_t pixels = (size_t)length * 8;
-  for (size_t k = 0; k < pixels; k++) {
-    size_t column = geometry.firstColumn + (k << geometry.columnShift);
-    if (column / 8 >= stride) break;  // spare pixels of the last byte, past the row
-    BYTE value = (row[k / 8] >> (7 - (k & 7))) & 1;
-    out[column / 8] |= (BYTE)(value << (7 - (column & 7)));
+    if ((column >> shift) >= stride) break;  // spare pixels of the last byte, past the row
+    BYTE value = (row[k >> shift] >> ((last - (k & last)) * bitsPerPixel)) & mask;
+    out[column >> shift] |= (BYTE)(value << ((last - (column & last)) * bitsPerPixel));
   }
 }
 
@@ -108,9 +97,9 @@ void PngPlacePassRow(int pass, DWORD bitsPerPixel, DWORD stride, const BYTE* row
   if (bitsPerPixel >= 8) {
     PlaceBytes(pass, bitsPerPixel, stride, row, length, out);
   } else if (bitsPerPixel == 4) {
-    PlaceNibbles(pass, bitsPerPixel, stride, row, length, out);
+    PlacePacked(pass, bitsPerPixel, 1, stride, row, length, out);
   } else if (bitsPerPixel == 1) {
-    PlaceBits(pass, bitsPerPixel, stride, row, length, out);
+    PlacePacked(pass, bitsPerPixel, 3, stride, row, length, out);
   }
 }
 
