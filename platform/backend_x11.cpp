@@ -129,6 +129,18 @@ void PlatX11SetIcon(Window window, HINSTANCE instance) {
   PlatX11SetCardinals(window, gX.atoms[ATOM_NET_WM_ICON], data.data(), (int)data.size());
 }
 
+// The window manager places the window where we say and lets nobody resize it.
+void PlatX11SetSizeHints(Window window, LONG x, LONG y, LONG width, LONG height) {
+  XSizeHints* size = XAllocSizeHints();
+  size->flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
+  size->x = x;
+  size->y = y;
+  size->width = size->min_width = size->max_width = width;
+  size->height = size->min_height = size->max_height = height;
+  XSetWMNormalHints(gX.display, window, size);
+  XFree(size);
+}
+
 void PlatX11WindowCreated(PlatWindow& top) {
   XSetWindowAttributes attributes{};
   attributes.background_pixel = BlackPixel(gX.display, gX.screen);
@@ -143,14 +155,7 @@ void PlatX11WindowCreated(PlatWindow& top) {
 
   Atom protocols[] = {gX.atoms[ATOM_WM_DELETE_WINDOW]};
   XSetWMProtocols(gX.display, xid, protocols, 1);
-  XSizeHints* size = XAllocSizeHints();
-  size->flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
-  size->x = top.rect.left;
-  size->y = top.rect.top;
-  size->width = size->min_width = size->max_width = width;
-  size->height = size->min_height = size->max_height = height;
-  XSetWMNormalHints(gX.display, xid, size);
-  XFree(size);
+  PlatX11SetSizeHints(xid, top.rect.left, top.rect.top, width, height);
   XClassHint* names = XAllocClassHint();
   names->res_name = (char*)"orvenne";
   names->res_class = (char*)"Orvenne";
@@ -180,14 +185,7 @@ void PlatX11WindowMoved(PlatWindow& top) {
   if (it == gX.windows.end()) return;
   LONG width = std::max<LONG>(1, top.rect.right - top.rect.left);
   LONG height = std::max<LONG>(1, top.rect.bottom - top.rect.top);
-  XSizeHints* size = XAllocSizeHints();
-  size->flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
-  size->x = top.rect.left;
-  size->y = top.rect.top;
-  size->width = size->min_width = size->max_width = width;
-  size->height = size->min_height = size->max_height = height;
-  XSetWMNormalHints(gX.display, top.backendWindow, size);
-  XFree(size);
+  PlatX11SetSizeHints(top.backendWindow, top.rect.left, top.rect.top, width, height);
   XMoveResizeWindow(gX.display, top.backendWindow, top.rect.left, top.rect.top, width, height);
   if (it->second.mapped) it->second.pendingMoves.push_back(POINT{top.rect.left, top.rect.top});
   if (it->second.pendingMoves.size() > 64) it->second.pendingMoves.pop_front();
