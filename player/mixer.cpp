@@ -14,8 +14,8 @@
 
 namespace {
 
-// The loop as the mixer plays it. A loop that the file placed (partly) outside the sample,
-// or a loop of no length, plays as no loop, so that no position ever leaves the data.
+// The loop as the mixer plays it. The loader keeps every loop inside its sample and gives a
+// sample without a loop the whole sample as its "loop", so the end is never past the data.
 struct ModMixLoop {
   uint32_t start;
   uint32_t end;
@@ -23,12 +23,7 @@ struct ModMixLoop {
 };
 
 ModMixLoop ModLoopOf(const ModSample* sample) {
-  uint64_t end = (uint64_t)sample->loopStart + sample->loopLength;
-  bool looped = sample->loopType == XM_LOOP_FORWARD || sample->loopType == XM_LOOP_PINGPONG;
-  if (end > sample->length || (looped && sample->loopLength == 0)) {
-    return {0, sample->length, XM_LOOP_NONE};
-  }
-  return {sample->loopStart, (uint32_t)end, sample->loopType};
+  return {sample->loopStart, sample->loopStart + sample->loopLength, sample->loopType};
 }
 
 constexpr uint64_t ModFixed(uint32_t samples) { return (uint64_t)samples << 32; }
@@ -63,6 +58,7 @@ uint64_t ModMixRun(ModVoice* voice, const int16_t* data, uint64_t p, uint64_t st
                    bool backward, int32_t* out, uint32_t frames) {
   int32_t left = voice->leftCurrent, right = voice->rightCurrent;
   const int32_t leftStep = voice->leftRampStep, rightStep = voice->rightRampStep;
+  const uint64_t delta = backward ? 0 - step : step;  // going back adds the step's negative
   for (uint32_t i = 0; i < frames; i++) {
     uint32_t pos = (uint32_t)(p >> 32), frac = (uint32_t)p;
     int32_t s0 = data[pos], s1 = data[pos + 1];
@@ -72,7 +68,7 @@ uint64_t ModMixRun(ModVoice* voice, const int16_t* data, uint64_t p, uint64_t st
     out += 2;
     left = ModWrapAdd(left, leftStep);
     right = ModWrapAdd(right, rightStep);
-    p = backward ? p - step : p + step;
+    p += delta;
   }
   voice->leftCurrent = left;
   voice->rightCurrent = right;

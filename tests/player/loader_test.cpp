@@ -455,6 +455,9 @@ TEST_F(LoaderTest, LoopClampsAndLoopTypes) {
       {500, 100, 0, 1, 0, 500, 0},    // empty loop
       {500, 100, 50, 3, 100, 50, 3},  // type 3 stays
       {0, 0, 0, 1, 0, 0, 0},
+      // Values of 2^31 or more pass the signed clamps; the loop would lie beyond the sample.
+      {500, 0x80000000u, 10, 1, 0, 500, 0},
+      {500, 5, 0xFFFFFFF0u, 2, 0, 500, 0},  // the 32-bit end wraps below the length
   };
   for (const Case& c : cases) {
     XmSample s;

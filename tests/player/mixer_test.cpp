@@ -191,27 +191,6 @@ TEST(Mixer, HighStepsStopAtTheSampleEnd) {
   }
 }
 
-// A loop that the loader's signed clamps left beyond the sample plays as no loop.
-TEST(Mixer, LoopOutsideTheSamplePlaysAsNone) {
-  SamplePtr sample = MakeSample(std::vector<int16_t>(100, 7));
-  sample->loopStart = 0x80000000u;
-  sample->loopLength = 10;
-  sample->loopType = XM_LOOP_FORWARD;
-  EXPECT_EQ(ModSampleLoopEnd(sample.get()), 100u);
-  ModVoice voice = RestingVoice(sample.get(), kOne * 3, 1, 1);
-  Mix(&voice, 40);
-  EXPECT_EQ(voice.sample, nullptr);
-
-  SamplePtr wrapped = MakeSample(std::vector<int16_t>(100, 7));
-  wrapped->loopStart = 5;
-  wrapped->loopLength = 0xFFFFFFF0u;  // the 32-bit sum wraps below the length
-  wrapped->loopType = XM_LOOP_PINGPONG;
-  EXPECT_EQ(ModSampleLoopEnd(wrapped.get()), 100u);
-  ModVoice other = RestingVoice(wrapped.get(), kOne * 3, 1, 1);
-  Mix(&other, 40);
-  EXPECT_EQ(other.sample, nullptr);
-}
-
 // A zero step becomes the minimum step for good; on a very long sample the boundary is then
 // more than 2^32 frames away, and the voice keeps playing at that step.
 TEST(Mixer, ZeroStepOnALongSamplePlaysAtTheMinimumStep) {
