@@ -44,6 +44,6 @@ void ModMixVoices(uint32_t position, uint32_t count);
 // Adds `count` frames of one voice into `frames` (left, right, left, right...).
 void ModMixVoice(ModVoice* voice, int32_t* frames, uint32_t count);
 
-// The end of the loop the mixer plays: loopStart + loopLength for a loop that lies inside
-// the sample, else the length (a loop the file placed outside the data plays as none).
+// The end of the loop the mixer plays: loopStart + loopLength, which is the length for a
+// sample without a loop.
 uint32_t ModSampleLoopEnd(const ModSample* sample);
