@@ -15,12 +15,7 @@ Described Describe(uint32_t width, uint32_t height, uint8_t depth, uint8_t colou
   static BYTE header[13];
   header[8] = depth;
   header[9] = colour;
-  PngDecoder d;
-  PngInit(&d);
-  d.width = width;
-  d.height = height;
-  d.bitDepth = depth;
-  d.colourType = colour;
+  PngDecoder d = PngHeaderOnly(width, height, depth, colour);
   d.headerData = header;
   if (palette) {
     d.paletteData = palette->data();

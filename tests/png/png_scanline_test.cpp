@@ -8,17 +8,6 @@
 
 namespace {
 
-PngDecoder Header(uint32_t width, uint32_t height, uint8_t depth, uint8_t colour, uint8_t interlace) {
-  PngDecoder d;
-  PngInit(&d);
-  d.width = width;
-  d.height = height;
-  d.bitDepth = depth;
-  d.colourType = colour;
-  d.interlaceMethod = interlace;
-  return d;
-}
-
 TEST(PngImageDataSize, PlainAndInterlaced) {
   const struct {
     uint32_t width, height;
@@ -34,7 +23,7 @@ TEST(PngImageDataSize, PlainAndInterlaced) {
       {8, 8, 16, 6, 0, 8 * (1 + 64)},
   };
   for (const auto& c : cases) {
-    PngDecoder d = Header(c.width, c.height, c.depth, c.colour, c.interlace);
+    PngDecoder d = PngHeaderOnly(c.width, c.height, c.depth, c.colour, c.interlace);
     EXPECT_EQ(PngImageDataSize(&d), c.size) << c.width << "x" << c.height;
   }
 }

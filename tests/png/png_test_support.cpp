@@ -117,6 +117,17 @@ Bytes PngReadFixture(const std::string& relativePath) {
   return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
+PngDecoder PngHeaderOnly(uint32_t width, uint32_t height, uint8_t bitDepth, uint8_t colourType, uint8_t interlace) {
+  PngDecoder d;
+  PngInit(&d);
+  d.width = width;
+  d.height = height;
+  d.bitDepth = bitDepth;
+  d.colourType = colourType;
+  d.interlaceMethod = interlace;
+  return d;
+}
+
 Bytes PngFilterRow(int type, const Bytes& row, const Bytes* prior, size_t distance) {
   Bytes out(row.size());
   for (size_t i = 0; i < row.size(); i++) {

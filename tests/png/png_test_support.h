@@ -45,6 +45,9 @@ void PngAddResource(int id, const Bytes& bytes);
 // Bytes of a file of the test fixtures (tests/png/...), or empty when missing.
 Bytes PngReadFixture(const std::string& relativePath);
 
+// A fresh decoder holding only the header fields, for the stages that read no bytes.
+PngDecoder PngHeaderOnly(uint32_t width, uint32_t height, uint8_t bitDepth, uint8_t colourType, uint8_t interlace = 0);
+
 // The encoder's side of filter `type` for one row (`prior` null for a first row).
 Bytes PngFilterRow(int type, const Bytes& row, const Bytes* prior, size_t distance);
 
