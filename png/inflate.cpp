@@ -39,14 +39,8 @@ struct BitReader {
 
 void Refill(BitReader* r) {
   while (r->count <= 56) {
-    BYTE byte = 0;
-    if (r->feed.left || PngFeedEnterChunk(&r->feed)) {
-      r->feed.left--;
-      byte = *r->feed.next++;
-    } else {
-      r->phantomBits += 8;
-    }
-    r->bits |= (uint64_t)byte << r->count;
+    r->bits |= (uint64_t)PngNextDataByte(&r->feed) << r->count;
+    if (!r->feed.next) r->phantomBits += 8;  // the stream has ended: the byte was a zero
     r->count += 8;
   }
 }
