@@ -78,9 +78,12 @@ inline int DecodeSymbol(BitReader* r, const PngHuffmanTable* table, unsigned max
   return -1;
 }
 
-void CountLengths(const BYTE* lengths, unsigned symbols, WORD* counts) {
-  memset(counts, 0, 16 * sizeof(WORD));
+// Counts the code lengths (each 0..15) and builds their table; false when they
+// over-subscribe the code.
+bool BuildTable(PngHuffmanTable* table, const BYTE* lengths, unsigned symbols, unsigned maxLength) {
+  WORD counts[16] = {};
   for (unsigned i = 0; i < symbols; i++) counts[lengths[i]]++;
+  return PngBuildHuffmanTable(table, lengths, counts, symbols, maxLength);
 }
 
 struct Output {
@@ -160,10 +163,8 @@ bool InflateFixed(BitReader* r, Output* out) {
   memset(lengths + 144, 9, 112);
   memset(lengths + 256, 7, 24);
   memset(lengths + 280, 8, 8);
-  WORD counts[16];
-  CountLengths(lengths, 288, counts);
   PngHuffmanTable literals;
-  PngBuildHuffmanTable(&literals, lengths, counts, 288, 9);
+  BuildTable(&literals, lengths, 288, 9);
   return InflateCodes(r, out, &literals, 9, nullptr);
 }
 
@@ -176,10 +177,8 @@ bool ReadCodeLengths(BitReader* r, BYTE* lengths, unsigned total) {
     if (r->count < 3) Refill(r);
     codeLengths[PNG_CODE_LENGTH_ORDER[i]] = (BYTE)TakeBits(r, 3);
   }
-  WORD counts[16];
-  CountLengths(codeLengths, 19, counts);
   PngHuffmanTable table;
-  if (!PngBuildHuffmanTable(&table, codeLengths, counts, 19, 7)) return false;
+  if (!BuildTable(&table, codeLengths, 19, 7)) return false;
 
   unsigned stored = 0;
   while (stored < total) {
@@ -215,13 +214,10 @@ bool InflateDynamic(BitReader* r, Output* out) {
   BYTE lengths[320];
   if (!ReadCodeLengths(r, lengths, literalCount + distanceCount)) return false;
 
-  WORD counts[16];
   PngHuffmanTable literals;
   PngHuffmanTable distances;
-  CountLengths(lengths, literalCount, counts);
-  if (!PngBuildHuffmanTable(&literals, lengths, counts, literalCount, 15)) return false;
-  CountLengths(lengths + literalCount, distanceCount, counts);
-  if (!PngBuildHuffmanTable(&distances, lengths + literalCount, counts, distanceCount, 15)) return false;
+  if (!BuildTable(&literals, lengths, literalCount, 15)) return false;
+  if (!BuildTable(&distances, lengths + literalCount, distanceCount, 15)) return false;
   return InflateCodes(r, out, &literals, 15, &distances);
 }
 
