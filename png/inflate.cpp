@@ -117,14 +117,12 @@ bool CopyStored(BitReader* r, Output* out) {
   return true;
 }
 
-// Decodes symbols up to the end of the block. A null distance table means a fixed block,
-// whose distance codes are 5 bits read as a Huffman code.
-bool InflateCodes(BitReader* r, Output* out, const PngHuffmanTable* literals, unsigned literalMax,
-                  const PngHuffmanTable* distances) {
+// Decodes symbols up to the end of the block.
+bool InflateCodes(BitReader* r, Output* out, const PngHuffmanTable* literals, const PngHuffmanTable* distances) {
   BYTE* next = out->next;
   for (;;) {
     if (r->count < PNG_REFILL_BELOW) Refill(r);
-    int symbol = DecodeSymbol(r, literals, literalMax);
+    int symbol = DecodeSymbol(r, literals, 15);
     if (symbol < 0 || RanOut(r)) return false;
     if (symbol < 256) {
       if (next == out->end) return false;
@@ -134,13 +132,7 @@ bool InflateCodes(BitReader* r, Output* out, const PngHuffmanTable* literals, un
     if (symbol == 256) break;
     if (symbol > 285) return false;  // 286 and 287 may have codes but mean nothing
     unsigned length = PNG_LENGTH_BASE[symbol - 257] + TakeBits(r, PNG_LENGTH_EXTRA[symbol - 257]);
-    int code;
-    if (distances) {
-      code = DecodeSymbol(r, distances, 15);
-    } else {
-      code = 0;
-      for (int i = 0; i < 5; i++) code = (code << 1) | (int)TakeBits(r, 1);
-    }
+    int code = DecodeSymbol(r, distances, 15);
     if (code < 0 || code > 29) return false;  // 30 and 31 likewise
     size_t distance = PNG_DISTANCE_BASE[code] + TakeBits(r, PNG_DISTANCE_EXTRA[code]);
     if (RanOut(r) || distance > (size_t)(next - out->start) || length > (size_t)(out->end - next)) return false;
@@ -165,7 +157,11 @@ bool InflateFixed(BitReader* r, Output* out) {
   memset(lengths + 280, 8, 8);
   PngHuffmanTable literals;
   BuildTable(&literals, lengths, 288, 9);
-  return InflateCodes(r, out, &literals, 9, nullptr);
+  // Thirty-two distance codes of 5 bits; 30 and 31 are refused when they occur.
+  memset(lengths, 5, 32);
+  PngHuffmanTable distances;
+  BuildTable(&distances, lengths, 32, 5);
+  return InflateCodes(r, out, &literals, &distances);
 }
 
 // Reads the code lengths of a dynamic block into `lengths`; 0 on a malformed header.
@@ -218,7 +214,7 @@ bool InflateDynamic(BitReader* r, Output* out) {
   PngHuffmanTable distances;
   if (!BuildTable(&literals, lengths, literalCount, 15)) return false;
   if (!BuildTable(&distances, lengths + literalCount, distanceCount, 15)) return false;
-  return InflateCodes(r, out, &literals, 15, &distances);
+  return InflateCodes(r, out, &literals, &distances);
 }
 
 bool InflateStream(BitReader* r, Output* out) {
