@@ -61,14 +61,21 @@ bool WriteInterlaced(RowWalk* walk, const PngDecoder* decoder, DWORD bitsPerPixe
   return true;
 }
 
+// Of the first `pixels` pixels of a pass row, how many land inside an output row of
+// `rowPixels` pixels; the others are spare bits of the pass row's last byte.
+size_t PixelsInsideRow(int pass, size_t pixels, DWORD rowPixels) {
+  if (rowPixels <= PngPassGeometry[pass - 1].firstColumn) return 0;
+  size_t inside = PngPassColumns(pass, rowPixels);
+  return pixels < inside ? pixels : inside;
+}
+
 void PlaceBytes(int pass, DWORD bitsPerPixel, DWORD stride, const BYTE* row, DWORD length, BYTE* out) {
   const PngPass& geometry = PngPassGeometry[pass - 1];
   DWORD bytes = bitsPerPixel / 8;
-  DWORD pixels = length / bytes;
-  for (DWORD k = 0; k < pixels; k++) {
-    size_t column = geometry.firstColumn + ((size_t)k << geometry.columnShift);
-    if ((column + 1) * bytes > stride) break;
-    memcpy(out + column * bytes, row + (size_t)k * bytes, bytes);
+  size_t pixels = PixelsInsideRow(pass, length / bytes, stride / bytes);
+  for (size_t k = 0; k < pixels; k++) {
+    size_t column = geometry.firstColumn + (k << geometry.columnShift);
+    memcpy(out + column * bytes, row + k * bytes, bytes);
   }
 }
 
@@ -82,10 +89,9 @@ void PlacePacked(int pass, DWORD bitsPerPixel, DWORD shift, DWORD stride, const 
   const PngPass& geometry = PngPassGeometry[pass - 1];
   const size_t last = ((size_t)1 << shift) - 1;  // index of the last pixel within a byte
   const BYTE mask = (BYTE)((1u << bitsPerPixel) - 1);
-  size_t pixels = (size_t)length << shift;
+  size_t pixels = PixelsInsideRow(pass, (size_t)length << shift, stride << shift);
   for (size_t k = 0; k < pixels; k++) {
     size_t column = geometry.firstColumn + (k << geometry.columnShift);
-    if ((column >> shift) >= stride) break;  // spare pixels of the last byte, past the row
     BYTE value = (row[k >> shift] >> ((last - (k & last)) * bitsPerPixel)) & mask;
     out[column >> shift] |= (BYTE)(value << ((last - (column & last)) * bitsPerPixel));
   }
