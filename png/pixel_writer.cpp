@@ -53,7 +53,6 @@ bool WriteInterlaced(RowWalk* walk, const PngDecoder* decoder, DWORD bitsPerPixe
     if (!(mask & (1 << (pass - 1)))) continue;
     const PngPass& geometry = PngPassGeometry[pass - 1];
     DWORD rowLength = PngRowLength(PngPassColumns(pass, decoder->width), bitsPerPixel);
-    if (rowLength == 0) rowLength = 1;
     BYTE* out = pixels + (size_t)geometry.firstRow * walk->stride;
     size_t outStep = (size_t)walk->stride << geometry.rowShift;
     if (!WriteRows(walk, pass, PngPassRows(pass, decoder->height), rowLength, out, outStep)) return false;
