@@ -119,8 +119,8 @@ DWORD PngBitmapStride(DWORD width, WORD bitCount) {
 }
 
 int PngDescribeBitmap(const PngDecoder* decoder, PngBitmapInfo* info, PngPixelFormat* format) {
-  BYTE bitDepth = decoder->headerData[8];
-  BYTE colourType = decoder->headerData[9];
+  BYTE bitDepth = decoder->bitDepth;
+  BYTE colourType = decoder->colourType;
   BITMAPINFOHEADER* header = &info->bmiHeader;
   memset(header, 0, sizeof *header);
   header->biSize = sizeof(BITMAPINFOHEADER);

@@ -12,11 +12,7 @@ struct Described {
 };
 
 Described Describe(uint32_t width, uint32_t height, uint8_t depth, uint8_t colour, const Bytes* palette = nullptr) {
-  static BYTE header[13];
-  header[8] = depth;
-  header[9] = colour;
   PngDecoder d = PngHeaderOnly(width, height, depth, colour);
-  d.headerData = header;
   if (palette) {
     d.paletteData = palette->data();
     d.paletteCount = (DWORD)(palette->size() / 3);
