@@ -20,7 +20,10 @@ int32_t ModAmigaNotePeriod(int32_t note) {
 }
 
 // The other voice of the channel's pair takes over a new note while the old one fades out
-// and plays on by itself, so that a note change does not click.
+// and plays on by itself, so that a note change does not click. The new voice keeps the
+// channel's volume, pan and targets (a retrigger need not recompute them) and the waiting
+// start offset; the note start sets its position and restarts its ramp, and the channel
+// update sets its step.
 void ModSwitchVoice(ModChannel* channel) {
   ModVoice* old = channel->voice;
   ModVoice* other = &modSong.voices[(old - modSong.voices) ^ 1];
@@ -29,13 +32,6 @@ void ModSwitchVoice(ModChannel* channel) {
   other->startOffset = old->startOffset;
   other->rightTarget = old->rightTarget;
   other->leftTarget = old->leftTarget;
-  other->pos = old->pos;
-  other->stepFrac = old->stepFrac;
-  other->stepInt = old->stepInt;
-  other->rightRampTarget = old->rightRampTarget;
-  other->leftRampTarget = old->leftRampTarget;
-  other->rightRampStep = old->rightRampStep;
-  other->leftRampStep = old->leftRampStep;
   old->volume = old->rightTarget = old->leftTarget = 0;
   channel->voice = other;
 }
