@@ -64,7 +64,6 @@ void ModUpdateVolume(ModChannel* channel) {
   product *= 255u;
   int64_t v = ((int64_t)(int32_t)product * channel->fadeoutVolume) >> 35;
   channel->voice->volume = (int32_t)v;
-  ModSplitVolume(channel->voice);
 }
 
 void ModUpdatePanning(ModChannel* channel) {
@@ -75,7 +74,6 @@ void ModUpdatePanning(ModChannel* channel) {
   if (q < 0) q = 0;
   if (q > 255) q = 255;
   channel->voice->pan = (int32_t)q;
-  ModSplitVolume(channel->voice);
 }
 
 void ModSetStep(ModVoice* voice, uint32_t frequency) {
@@ -117,5 +115,6 @@ void ModUpdateChannel(ModChannel* channel, ModSample* sample, const ModInstrumen
   if (channel->volume > 64) channel->volume = 64;
   if (channel->updateFlags & UPDATE_VOLUME) ModUpdateVolume(channel);
   if (channel->updateFlags & UPDATE_PANNING) ModUpdatePanning(channel);
+  if (channel->updateFlags & (UPDATE_VOLUME | UPDATE_PANNING)) ModSplitVolume(channel->voice);
   ModSetStep(channel->voice, ModPeriodFrequency(channel->period, channel->periodDelta));
 }
