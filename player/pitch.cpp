@@ -109,7 +109,6 @@ uint32_t ModPeriodFrequency(int32_t period, int32_t periodDelta) {
 
 void ModUpdateChannel(ModChannel* channel, ModSample* sample, const ModInstrument* instrument) {
   channel->periodDelta += ModAutoVibrato(channel, instrument);
-  channel->updateFlags |= UPDATE_PERIOD;
   if (channel->updateFlags & UPDATE_TRIGGER) ModStartNote(channel, sample);
   if (channel->volume < 0) channel->volume = 0;
   if (channel->volume > 64) channel->volume = 64;

@@ -76,7 +76,7 @@ void ModRowChannel(ModChannel* channel, const ModCell* cell) {
   channel->lastEffect = cell->effect;
   channel->volumeDelta = 0;
   channel->periodDelta = 0;
-  channel->updateFlags = UPDATE_PERIOD | UPDATE_VOLUME;
+  channel->updateFlags = UPDATE_VOLUME;
 
   if (hasNote) ModApplyNote(channel, cell, sample, porta);
   if (cell->instrument != 0) ModApplyInstrument(channel, sample);
