@@ -82,12 +82,9 @@ void ModRowChannel(ModChannel* channel, const ModCell* cell) {
   if (cell->instrument != 0) ModApplyInstrument(channel, sample);
   ModVolumeColumn(channel, cell->volume);
   if (cell->note >= XM_NOTE_KEY_OFF || cell->effect == EFFECT_KEY_OFF) channel->keyOff = 1;
-  if (ins->volEnvFlags & ENV_ON) {
-    ModEnvelopeStep(channel, ins, MOD_ENV_VOLUME);
-  } else if (channel->keyOff) {
-    channel->volEnvVolume = 0;  // a release without volume envelope silences at once
-  }
-  if (ins->panEnvFlags & ENV_ON) ModEnvelopeStep(channel, ins, MOD_ENV_PANNING);
+  ModStepEnvelopes(channel, ins);
+  // A release without volume envelope silences at once.
+  if (channel->keyOff && !(ins->volEnvFlags & ENV_ON)) channel->volEnvVolume = 0;
   if (channel->keyOff) ModFadeout(channel, ins);
   ModEffectRow({channel, cell, cell->param, sample, ins, &memory});
   ModUpdateChannel(channel, sample, ins);
