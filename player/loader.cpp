@@ -296,7 +296,6 @@ static void ModResetSong(void) {
   modSong.channels = nullptr;
   modSong.rowsPlayed = 0;
   modSong.songLoops = 0;
-  ModSilentSample.finetune = 0;  // the set-finetune effect may have written it
 }
 
 BOOL ModLoadXm(void) {
