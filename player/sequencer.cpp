@@ -25,10 +25,10 @@ const ModCell* ModCurrentRow(void) {
 }
 
 // The channel's instrument record. The instrument table always has a first record (all zero
-// in a module without instruments), and cells never name one past the table.
+// in a module without instruments), and the loader clears cell instruments past the table,
+// so the channel's one is always inside it.
 const ModInstrument* ModChannelInstrument(const ModChannel* channel) {
-  uint32_t count = modSong.instrumentCount & 0xFF;
-  return &modSong.instruments[channel->instrument < count ? channel->instrument : 0];
+  return &modSong.instruments[channel->instrument];
 }
 
 void ModStepEnvelopes(ModChannel* channel, const ModInstrument* ins) {
