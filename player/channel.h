@@ -11,8 +11,8 @@
 
 struct ModVoice;  // player/mixer.h
 
-// What ModUpdateChannel refreshes on the voice at the end of a tick.
-constexpr uint8_t UPDATE_PERIOD = 0x01;
+// What ModUpdateChannel refreshes on the voice at the end of a tick, besides the step, which
+// it sets on every tick.
 constexpr uint8_t UPDATE_VOLUME = 0x02;
 constexpr uint8_t UPDATE_PANNING = 0x04;
 constexpr uint8_t UPDATE_TRIGGER = 0x08;  // start the note anew

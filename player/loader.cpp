@@ -100,12 +100,11 @@ static BOOL ModReadPattern(ModPattern* pattern) {
   ModSourceRead(header, 9);
   pattern->rows = ModLe16(header + 5);
   pattern->packedSize = ModLe16(header + 7);
-  if (pattern->packedSize == 0) {
-    if (!ModAllocateCells(pattern)) return ModReject(MOD_ERR_OUT_OF_MEMORY);
-    return TRUE;
-  }
-  if (pattern->rows == 0 || pattern->rows > XM_MAX_PATTERN_ROWS) return ModReject(MOD_ERR_ROW_COUNT);
+  // A pattern without data is blank, whatever its row count.
+  bool stored = pattern->packedSize != 0;
+  if (stored && (pattern->rows == 0 || pattern->rows > XM_MAX_PATTERN_ROWS)) return ModReject(MOD_ERR_ROW_COUNT);
   if (!ModAllocateCells(pattern)) return ModReject(MOD_ERR_OUT_OF_MEMORY);
+  if (!stored) return TRUE;
   size_t count = (size_t)pattern->rows * (uint32_t)modSong.channelCount;
   for (size_t i = 0; i < count; i++) ModReadCell(&pattern->cells[i]);
   return TRUE;
@@ -296,7 +295,6 @@ static void ModResetSong(void) {
   modSong.channels = nullptr;
   modSong.rowsPlayed = 0;
   modSong.songLoops = 0;
-  ModSilentSample.finetune = 0;  // the set-finetune effect may have written it
 }
 
 BOOL ModLoadXm(void) {

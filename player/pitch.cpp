@@ -20,7 +20,10 @@ int32_t ModAmigaNotePeriod(int32_t note) {
 }
 
 // The other voice of the channel's pair takes over a new note while the old one fades out
-// and plays on by itself, so that a note change does not click.
+// and plays on by itself, so that a note change does not click. The new voice keeps the
+// channel's volume, pan and targets (a retrigger need not recompute them) and the waiting
+// start offset; the note start sets its position and restarts its ramp, and the channel
+// update sets its step.
 void ModSwitchVoice(ModChannel* channel) {
   ModVoice* old = channel->voice;
   ModVoice* other = &modSong.voices[(old - modSong.voices) ^ 1];
@@ -29,13 +32,6 @@ void ModSwitchVoice(ModChannel* channel) {
   other->startOffset = old->startOffset;
   other->rightTarget = old->rightTarget;
   other->leftTarget = old->leftTarget;
-  other->pos = old->pos;
-  other->stepFrac = old->stepFrac;
-  other->stepInt = old->stepInt;
-  other->rightRampTarget = old->rightRampTarget;
-  other->leftRampTarget = old->leftRampTarget;
-  other->rightRampStep = old->rightRampStep;
-  other->leftRampStep = old->leftRampStep;
   old->volume = old->rightTarget = old->leftTarget = 0;
   channel->voice = other;
 }
@@ -68,7 +64,6 @@ void ModUpdateVolume(ModChannel* channel) {
   product *= 255u;
   int64_t v = ((int64_t)(int32_t)product * channel->fadeoutVolume) >> 35;
   channel->voice->volume = (int32_t)v;
-  ModSplitVolume(channel->voice);
 }
 
 void ModUpdatePanning(ModChannel* channel) {
@@ -79,7 +74,6 @@ void ModUpdatePanning(ModChannel* channel) {
   if (q < 0) q = 0;
   if (q > 255) q = 255;
   channel->voice->pan = (int32_t)q;
-  ModSplitVolume(channel->voice);
 }
 
 void ModSetStep(ModVoice* voice, uint32_t frequency) {
@@ -115,11 +109,11 @@ uint32_t ModPeriodFrequency(int32_t period, int32_t periodDelta) {
 
 void ModUpdateChannel(ModChannel* channel, ModSample* sample, const ModInstrument* instrument) {
   channel->periodDelta += ModAutoVibrato(channel, instrument);
-  channel->updateFlags |= UPDATE_PERIOD;
   if (channel->updateFlags & UPDATE_TRIGGER) ModStartNote(channel, sample);
   if (channel->volume < 0) channel->volume = 0;
   if (channel->volume > 64) channel->volume = 64;
   if (channel->updateFlags & UPDATE_VOLUME) ModUpdateVolume(channel);
   if (channel->updateFlags & UPDATE_PANNING) ModUpdatePanning(channel);
+  if (channel->updateFlags & (UPDATE_VOLUME | UPDATE_PANNING)) ModSplitVolume(channel->voice);
   ModSetStep(channel->voice, ModPeriodFrequency(channel->period, channel->periodDelta));
 }

@@ -25,10 +25,10 @@ const ModCell* ModCurrentRow(void) {
 }
 
 // The channel's instrument record. The instrument table always has a first record (all zero
-// in a module without instruments), and cells never name one past the table.
+// in a module without instruments), and the loader clears cell instruments past the table,
+// so the channel's one is always inside it.
 const ModInstrument* ModChannelInstrument(const ModChannel* channel) {
-  uint32_t count = modSong.instrumentCount & 0xFF;
-  return &modSong.instruments[channel->instrument < count ? channel->instrument : 0];
+  return &modSong.instruments[channel->instrument];
 }
 
 void ModStepEnvelopes(ModChannel* channel, const ModInstrument* ins) {
@@ -76,18 +76,15 @@ void ModRowChannel(ModChannel* channel, const ModCell* cell) {
   channel->lastEffect = cell->effect;
   channel->volumeDelta = 0;
   channel->periodDelta = 0;
-  channel->updateFlags = UPDATE_PERIOD | UPDATE_VOLUME;
+  channel->updateFlags = UPDATE_VOLUME;
 
   if (hasNote) ModApplyNote(channel, cell, sample, porta);
   if (cell->instrument != 0) ModApplyInstrument(channel, sample);
   ModVolumeColumn(channel, cell->volume);
   if (cell->note >= XM_NOTE_KEY_OFF || cell->effect == EFFECT_KEY_OFF) channel->keyOff = 1;
-  if (ins->volEnvFlags & ENV_ON) {
-    ModEnvelopeStep(channel, ins, MOD_ENV_VOLUME);
-  } else if (channel->keyOff) {
-    channel->volEnvVolume = 0;  // a release without volume envelope silences at once
-  }
-  if (ins->panEnvFlags & ENV_ON) ModEnvelopeStep(channel, ins, MOD_ENV_PANNING);
+  ModStepEnvelopes(channel, ins);
+  // A release without volume envelope silences at once.
+  if (channel->keyOff && !(ins->volEnvFlags & ENV_ON)) channel->volEnvVolume = 0;
   if (channel->keyOff) ModFadeout(channel, ins);
   ModEffectRow({channel, cell, cell->param, sample, ins, &memory});
   ModUpdateChannel(channel, sample, ins);

@@ -329,6 +329,16 @@ TEST_F(Effects, SetFinetuneChangesTheSampleForTheNextNote) {
   EXPECT_EQ(Period(), 4604);
 }
 
+// With no sample behind the note, the effect meets the shared silent sample and leaves it as
+// it is, for this module and the next.
+TEST_F(Effects, SetFinetuneLeavesTheSilentSampleAlone) {
+  XmModule m = EngineModule();
+  m.instruments.clear();
+  LoadRows({XmCell{kC4, 0, 0, 0x0E, 0x58}}, m);
+  Tick();
+  EXPECT_EQ(ModSilentSample.finetune, 0);
+}
+
 TEST_F(Effects, WaveformControlsAreSeparate) {
   LoadRows({NoteFx(0x0E, 0x46), Fx(0x0E, 0x71)});
   Ticks(kTicksPerRow + 1);

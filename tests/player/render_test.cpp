@@ -158,6 +158,8 @@ TEST_F(RenderTest, RowsOutsideThePatternsAndNoInstrumentsPlaySilence) {
   std::vector<std::pair<int, int>> want = {{0, 0}, {1, 0}, {0, 5}, {1, 0}, {0, 5}, {1, 0}};
   EXPECT_EQ(PlayedRows(6), want);
   for (int32_t v : modPlayer.mixBuffer) ASSERT_EQ(v, 0);
+  // The 19 blocks rendered filled the whole wave buffer, the rows with notes included.
+  for (uint8_t byte : modPlayer.waveBuffer) ASSERT_EQ(byte, 0);
 }
 
 TEST_F(RenderTest, OrdersPlayTheirOwnPatternsRowCounts) {
