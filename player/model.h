@@ -87,7 +87,7 @@ struct ModSample {
   uint8_t panning;
   int8_t relativeNote;
   uint8_t packing;
-  uint8_t loopType;  // XM_LOOP_*; 3 stays as read and plays like no loop
+  uint8_t loopType;  // XM_LOOP_*; 3 stays as read: the voice stops at the loop end
   int16_t data[];
 };
 
