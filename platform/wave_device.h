@@ -35,6 +35,11 @@ inline const char* PlatWaveByteAt(const PlatWaveOut& wave, uint64_t played) {
   return wave.header->lpData + played % wave.header->dwBufferLength;
 }
 
+// How many bytes follow in one piece from that byte to the end of the buffer.
+inline uint64_t PlatWaveBytesToEnd(const PlatWaveOut& wave, uint64_t played) {
+  return wave.header->dwBufferLength - played % wave.header->dwBufferLength;
+}
+
 // ALSA's default PCM; every function is called with the record's lock not held, except
 // PlatAlsaPlayedBytes, which is called under it.
 PlatAlsaStream* PlatAlsaOpen(const WAVEFORMATEX& format);
