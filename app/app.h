@@ -38,8 +38,6 @@ struct AppState {
   HWND linkButton;        // the initial keyboard focus
   int dragging;           // 1 between a left press on the face and its release
   POINT lastCursor;       // screen position at the press or the previous drag step
-  POINT currentCursor;    // scratch for one drag step
-  RECT windowRect;        // scratch for one drag step
   LONG fadeLevel;         // the window's opacity, 0 to 230 in steps of 10
 };
 extern AppState appState;

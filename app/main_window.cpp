@@ -59,12 +59,13 @@ void AppDragStart(HWND window) {
 // The step comes from the screen cursor, not the message's coordinates: those are relative
 // to the window that this very step moves.
 void AppDragStep(HWND window) {
-  GetWindowRect(window, &appState.windowRect);
-  GetCursorPos(&appState.currentCursor);
-  LONG dx = appState.currentCursor.x - appState.lastCursor.x;
-  LONG dy = appState.currentCursor.y - appState.lastCursor.y;
-  appState.lastCursor = appState.currentCursor;
-  const RECT& r = appState.windowRect;
+  RECT r;
+  GetWindowRect(window, &r);
+  POINT cursor;
+  GetCursorPos(&cursor);
+  LONG dx = cursor.x - appState.lastCursor.x;
+  LONG dy = cursor.y - appState.lastCursor.y;
+  appState.lastCursor = cursor;
   MoveWindow(window, r.left + dx, r.top + dy, r.right - r.left, r.bottom - r.top, TRUE);
 }
 

@@ -406,12 +406,14 @@ void PlatX11ForeignActivate(unsigned long id) {
 }
 
 void PlatX11Mouse(PlatMouseEventType type, int xButton, Window window, int rootX, int rootY) {
-  static const PlatMouseButton APP_BUTTONS[] = {PLAT_BUTTON_NONE, PLAT_BUTTON_LEFT, PLAT_BUTTON_MIDDLE, PLAT_BUTTON_RIGHT};
+  // X numbers the buttons left 1, middle 2, right 3.
+  static const PlatMouseButton PLAT_X11_BUTTONS[] = {PLAT_BUTTON_NONE, PLAT_BUTTON_LEFT, PLAT_BUTTON_MIDDLE,
+                                                     PLAT_BUTTON_RIGHT};
   PlatInputEvent event{};
   event.type = type;
   if (type != PLAT_MOUSE_MOVE) {
     if (xButton < 1 || xButton > 3) return;  // wheel and extra buttons
-    event.button = APP_BUTTONS[xButton];
+    event.button = PLAT_X11_BUTTONS[xButton];
   }
   auto it = gX.windows.find(window);
   event.window = it == gX.windows.end() ? 0 : it->second.handle;

@@ -73,16 +73,17 @@ DWORD PlatHitChild(DWORD number, POINT screen) {
   return number;
 }
 
+// A top-level window on show and not minimized, with the point inside it.
+bool PlatTopLevelUnder(DWORD number, POINT screen) {
+  PlatWindow* w = PlatWindowGetNumber(number);
+  return w && !w->minimized && PlatWindowShown(*w) && PlatContains(*w, screen);
+}
+
 DWORD PlatHitTopLevel(const PlatInputEvent& event) {
-  if (event.window) {
-    PlatWindow* w = PlatWindowGetNumber(event.window);
-    return w && !w->minimized && PlatWindowShown(*w) && PlatContains(*w, event.screen) ? event.window : 0;
-  }
+  if (event.window) return PlatTopLevelUnder(event.window, event.screen) ? event.window : 0;
   std::vector<DWORD> tops = PlatTopLevelWindows();
-  for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
-    PlatWindow* w = PlatWindowGetNumber(*it);
-    if (w && !w->minimized && PlatWindowShown(*w) && PlatContains(*w, event.screen)) return *it;
-  }
+  for (auto it = tops.rbegin(); it != tops.rend(); ++it)
+    if (PlatTopLevelUnder(*it, event.screen)) return *it;
   return 0;
 }
 

@@ -5,6 +5,7 @@
 // substitute the installed browsers and count the keys left open.
 #include <strings.h>
 
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,22 +28,20 @@ PlatHandleTable<PlatRegKey>& PlatRegKeys() {
 
 std::mutex substituteLock;
 bool substituted = false;
-BOOL substituteFirefox = FALSE, substituteChrome = FALSE;
+BOOL substituteInstalled[2] = {FALSE, FALSE};  // in the order of platBrowsers: Firefox, Chrome
 
 const char PLAT_CLIENTS_KEY[] = "SOFTWARE\\Clients\\StartMenuInternet";
 
 // Whether the browser registered under this key is installed.
 bool PlatBrowserKeyExists(const std::string& key) {
-  {
-    std::lock_guard<std::mutex> guard(substituteLock);
-    if (substituted) {
-      if (strcasecmp(key.c_str(), "FIREFOX.EXE") == 0) return substituteFirefox;
-      if (strcasecmp(key.c_str(), "Google Chrome") == 0) return substituteChrome;
-      return false;
+  for (size_t i = 0; i < std::size(platBrowsers); ++i) {
+    if (strcasecmp(key.c_str(), platBrowsers[i].registryKey) != 0) continue;
+    {
+      std::lock_guard<std::mutex> guard(substituteLock);
+      if (substituted) return substituteInstalled[i];
     }
+    return !PlatBrowserFind(platBrowsers[i]).empty();
   }
-  for (const PlatBrowser& browser : platBrowsers)
-    if (strcasecmp(key.c_str(), browser.registryKey) == 0) return !PlatBrowserFind(browser).empty();
   return false;
 }
 
@@ -91,8 +90,8 @@ LONG RegCloseKey(HKEY key) {
 void PlatRegistrySetBrowsers(BOOL firefox, BOOL chrome) {
   std::lock_guard<std::mutex> guard(substituteLock);
   substituted = true;
-  substituteFirefox = firefox;
-  substituteChrome = chrome;
+  substituteInstalled[0] = firefox;
+  substituteInstalled[1] = chrome;
 }
 
 void PlatRegistryUseInstalledBrowsers(void) {

@@ -3,7 +3,9 @@
 // HRSRC is the handle of one entry of a registry that lists both (a handle of a removed
 // resource may come to name a later one, as handles do on Windows). LoadResource returns the
 // address of the bytes themselves, as Windows does for resources of a loaded module.
-#include <cctype>
+#include <strings.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -55,17 +57,11 @@ void PlatLoadEmbedded(PlatResourceRegistry& registry) {
   }
 }
 
-bool PlatEqualNoCase(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b)
-    if (std::toupper((unsigned char)*a) != std::toupper((unsigned char)*b)) return false;
-  return *a == *b;
-}
-
 // A name or type as the caller gives it: an integer resource, "#123", or a string.
 bool PlatResourceMatches(LPCSTR wanted, WORD id, const char* name) {
   if (IS_INTRESOURCE(wanted)) return !name && id == LOWORD(wanted);
   if (wanted[0] == '#') return !name && std::strtoul(wanted + 1, nullptr, 10) == id;
-  return name && PlatEqualNoCase(wanted, name);
+  return name && strcasecmp(wanted, name) == 0;
 }
 
 PlatResource* PlatResourceFromHandle(PlatResourceRegistry& registry, HRSRC handle) {

@@ -24,27 +24,25 @@ UINT_PTR gNextThreadTimer = 0x7FFF;
 
 LONG PlatUntil(DWORD due, DWORD now) { return (LONG)(due - now); }
 
+std::vector<PlatTimer>::iterator PlatTimerFind(HWND window, UINT_PTR id) {
+  return std::find_if(gTimers.begin(), gTimers.end(), [&](const PlatTimer& t) { return t.window == window && t.id == id; });
+}
+
 }  // namespace
 
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC callback) {
   if (window && !IsWindow(window)) return 0;
   if (!window) id = ++gNextThreadTimer;
   UINT period = std::max(milliseconds, kMinimumPeriod);
-  DWORD due = PlatNow() + period;
-  for (PlatTimer& t : gTimers) {
-    if (t.window == window && t.id == id) {
-      t.period = period;
-      t.callback = callback;
-      t.due = due;
-      return window ? (id ? id : 1) : id;
-    }
-  }
-  gTimers.push_back(PlatTimer{window, id, period, callback, due});
+  PlatTimer timer{window, id, period, callback, PlatNow() + period};
+  auto it = PlatTimerFind(window, id);
+  if (it != gTimers.end()) *it = timer;
+  else gTimers.push_back(timer);
   return window ? (id ? id : 1) : id;
 }
 
 BOOL KillTimer(HWND window, UINT_PTR id) {
-  auto it = std::find_if(gTimers.begin(), gTimers.end(), [&](const PlatTimer& t) { return t.window == window && t.id == id; });
+  auto it = PlatTimerFind(window, id);
   if (it == gTimers.end()) return FALSE;
   gTimers.erase(it);
   return TRUE;

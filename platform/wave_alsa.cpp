@@ -33,9 +33,8 @@ size_t PlatAlsaNextChunk(PlatAlsaStream* s, std::vector<char>& chunk) {
   PlatWaveOut& wave = *s->wave;
   std::lock_guard<std::mutex> guard(wave.lock);
   if (!wave.header || s->bytesWritten >= wave.totalBytes) return 0;
-  uint64_t offset = s->bytesWritten % wave.header->dwBufferLength;
   uint64_t count = std::min<uint64_t>({(uint64_t)PLAT_ALSA_CHUNK_FRAMES * s->frameBytes,
-                                       wave.header->dwBufferLength - offset, wave.totalBytes - s->bytesWritten});
+                                       PlatWaveBytesToEnd(wave, s->bytesWritten), wave.totalBytes - s->bytesWritten});
   count -= count % s->frameBytes;
   if (count == 0) return 0;
   std::memcpy(chunk.data(), PlatWaveByteAt(wave, s->bytesWritten), count);

@@ -2,8 +2,8 @@
 // (wave_out.cpp), the virtual device (same file) and the ALSA device (wave_alsa.cpp).
 //
 // The device plays one buffer at a time: the header handed to waveOutWrite, repeated
-// dwLoops times when it carries WHDR_BEGINLOOP | WHDR_ENDLOOP. playedBytes counts the bytes
-// heard since that write and keeps growing as the buffer loops. Every access to the
+// dwLoops times when it carries WHDR_BEGINLOOP | WHDR_ENDLOOP. A position (`played` below)
+// counts the bytes heard since that write and keeps growing as the buffer loops. Every access to the
 // record, and every copy out of the caller's buffer, happens under `lock`: the player's
 // position queries then order its writes into the buffer before the device reads them.
 #pragma once
@@ -33,6 +33,11 @@ struct PlatWaveOut {
 // The byte of the looping buffer heard at a given count of bytes played.
 inline const char* PlatWaveByteAt(const PlatWaveOut& wave, uint64_t played) {
   return wave.header->lpData + played % wave.header->dwBufferLength;
+}
+
+// How many bytes follow in one piece from that byte to the end of the buffer.
+inline uint64_t PlatWaveBytesToEnd(const PlatWaveOut& wave, uint64_t played) {
+  return wave.header->dwBufferLength - played % wave.header->dwBufferLength;
 }
 
 // ALSA's default PCM; every function is called with the record's lock not held, except

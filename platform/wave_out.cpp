@@ -9,6 +9,7 @@
 // after 4 GiB, which keeps every block boundary of a power-of-two buffer in place).
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -102,10 +103,8 @@ void PlatVirtualRecord(PlatWaveOut& wave, uint64_t played) {
   PlatWaveSettings& s = PlatWave();
   std::lock_guard<std::mutex> guard(s.lock);
   while (wave.recordedBytes < played) {
-    uint64_t offset = wave.recordedBytes % wave.header->dwBufferLength;
-    uint64_t count = wave.header->dwBufferLength - offset;
-    if (count > played - wave.recordedBytes) count = played - wave.recordedBytes;
-    const uint8_t* bytes = (const uint8_t*)wave.header->lpData + offset;
+    uint64_t count = std::min(PlatWaveBytesToEnd(wave, wave.recordedBytes), played - wave.recordedBytes);
+    const uint8_t* bytes = (const uint8_t*)PlatWaveByteAt(wave, wave.recordedBytes);
     if (s.recording.size() + count <= PLAT_RECORDING_LIMIT) s.recording.insert(s.recording.end(), bytes, bytes + count);
     if (s.wavFile.file) PlatWavWrite(&s.wavFile, bytes, (DWORD)count);
     wave.recordedBytes += count;

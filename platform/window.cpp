@@ -109,6 +109,15 @@ void PlatDestroyTree(DWORD number) {
   PlatHandleTake(gWindows, number);
 }
 
+// The window's text into a buffer of `size` bytes, cut to fit and ended with 0; the count.
+size_t PlatCopyText(const PlatWindow& window, char* buffer, size_t size) {
+  if (size == 0 || !buffer) return 0;
+  size_t count = std::min(window.text.size(), size - 1);
+  std::memcpy(buffer, window.text.data(), count);
+  buffer[count] = 0;
+  return count;
+}
+
 LRESULT PlatDefSetCursor(PlatWindow& window, WPARAM wParam, LPARAM lParam) {
   if (window.parent) {
     if (SendMessageA(PlatHandleFromNumber<HWND>(window.parent), WM_SETCURSOR, wParam, lParam)) return TRUE;
@@ -355,13 +364,8 @@ LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) 
       return TRUE;
     case WM_GETTEXTLENGTH:
       return (LRESULT)window->text.size();
-    case WM_GETTEXT: {
-      if (wParam == 0 || !lParam) return 0;
-      size_t count = std::min<size_t>(window->text.size(), wParam - 1);
-      std::memcpy((char*)lParam, window->text.data(), count);
-      ((char*)lParam)[count] = 0;
-      return (LRESULT)count;
-    }
+    case WM_GETTEXT:
+      return PlatCopyText(*window, (char*)lParam, wParam);
     default:
       return 0;
   }
@@ -423,12 +427,7 @@ int GetWindowTextA(HWND window, LPSTR buffer, int size) {
   buffer[0] = 0;
   PlatWindow* record = PlatWindowGet(window);
   if (!record) return 0;
-  if (record->foreign) {
-    size_t count = std::min<size_t>(record->text.size(), size - 1);
-    std::memcpy(buffer, record->text.data(), count);
-    buffer[count] = 0;
-    return (int)count;
-  }
+  if (record->foreign) return (int)PlatCopyText(*record, buffer, size);
   return (int)SendMessageA(window, WM_GETTEXT, size, (LPARAM)buffer);
 }
 

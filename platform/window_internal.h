@@ -71,7 +71,7 @@ PlatWindow* PlatWindowGetNumber(DWORD number);
 inline HWND PlatWindowHandle(const PlatWindow& window) { return PlatHandleFromNumber<HWND>(window.handle); }
 // The top-level window that holds `window` (itself when it is one).
 PlatWindow* PlatWindowTopLevel(PlatWindow* window);
-// Visible, and every ancestor visible and not minimized.
+// Visible, and every ancestor visible (a minimized window still counts as visible).
 bool PlatWindowShown(const PlatWindow& window);
 // Top-left of the client area in screen coordinates.
 POINT PlatWindowScreenOrigin(const PlatWindow& window);

@@ -248,7 +248,7 @@ void RcAdd(RcScript& rc, uint16_t type, const RcName& name, Bytes data) {
 
 // ---- Statements --------------------------------------------------------------------------
 
-void RcParseDialog(RcScript& rc, const RcName& name, int line) {
+void RcParseDialog(RcScript& rc, const RcName& name) {
   int16_t box[4];
   for (int i = 0; i < 4; ++i) {
     if (i) RcExpect(rc, RcToken::PUNCT, ",");
@@ -303,7 +303,6 @@ void RcParseDialog(RcScript& rc, const RcName& name, int line) {
     out.push_back((unsigned char)charset);
     RcPutWide(out, face);
   }
-  (void)line;
   RcAdd(rc, RC_DIALOG, name, std::move(out));
 }
 
@@ -401,7 +400,7 @@ void RcParseStatement(RcScript& rc) {
     RcFail(rc, line, "expected a resource name or id");
 
   const RcToken& type = RcTake(rc);
-  if (type.kind == RcToken::WORD && type.text == "DIALOGEX") return RcParseDialog(rc, name, line);
+  if (type.kind == RcToken::WORD && type.text == "DIALOGEX") return RcParseDialog(rc, name);
   if (type.kind == RcToken::WORD && type.text == "ICON") return RcParseIconFile(rc, name, line, false);
   if (type.kind == RcToken::WORD && type.text == "CURSOR") return RcParseIconFile(rc, name, line, true);
   uint16_t typeId;

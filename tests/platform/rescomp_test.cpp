@@ -39,7 +39,7 @@ std::string IconFile(int kind, int size, int bits, size_t imageBytes) {
   auto put32 = [&](unsigned v) { put16(v & 0xFFFF), put16(v >> 16); };
   put16(0), put16(kind), put16(1);
   f += (char)size, f += (char)size, f += '\0', f += '\0';
-  put16(kind == 1 ? 1 : 1), put16(kind == 1 ? bits : 1);
+  put16(1), put16(kind == 1 ? bits : 1);  // planes and bits, or the cursor's hot spot (1, 1)
   put32((unsigned)imageBytes), put32(22);
   put32(40), put32(size), put32(2 * size), put16(1), put16(bits);
   f.resize(22 + imageBytes, '\0');

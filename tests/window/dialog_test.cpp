@@ -87,6 +87,7 @@ struct Seen {
   RECT rect;
   DWORD style;
   WPARAM initFocus;
+  int initFocusId;  // the control id of initFocus, read while it lives
   LPARAM initParam;
   HWND focusAfterInit;
   INT_PTR initResult = FALSE;
@@ -101,6 +102,7 @@ INT_PTR CALLBACK RecordingDialog(HWND dialog, UINT message, WPARAM wParam, LPARA
       GetWindowRect(dialog, &gSeen.rect);
       gSeen.style = GetWindowLongA(dialog, GWL_STYLE);
       gSeen.initFocus = wParam;
+      gSeen.initFocusId = GetDlgCtrlID((HWND)wParam);
       gSeen.initParam = lParam;
       return gSeen.initResult;
     case WM_CTLCOLORDLG:
@@ -172,7 +174,8 @@ TEST_F(Dialog, InitDialogFocusRule) {
     gSeen.initResult = answer;
     RunDialog(102, 0);
     HWND second = (HWND)gSeen.initFocus;
-    ASSERT_NE(second, nullptr) << "wParam names the first tab stop";
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(gSeen.initFocusId, 12) << "wParam names the first tab stop, not the first control";
     EXPECT_EQ(GetDlgCtrlID(second), 0) << "destroyed with the dialog";
     if (answer) EXPECT_EQ(gSeen.focusAfterInit, second);
     else EXPECT_EQ(gSeen.focusAfterInit, nullptr) << "FALSE leaves the focus where the procedure put it";
